@@ -1,0 +1,29 @@
+#pragma once
+// The benchmark groups of tovera-bench. Each group prints its figures through report().
+
+#include <QString>
+#include <chrono>
+
+namespace tovera::bench {
+
+// Prints one figure: NAME<TAB>VALUE<TAB>UNIT.
+void report(const char* name, double value, const char* unit);
+
+// Milliseconds since `start`.
+inline double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// A scratch folder kept for the run (large stores may be reused across runs when
+// TOVERA_BENCH_DIR names a folder).
+QString scratchDir();
+
+void benchRender();
+void benchRead();
+void benchRecords();
+void benchSearch();
+void benchXls();
+void benchSheet();
+
+} // namespace tovera::bench

@@ -1,0 +1,48 @@
+#include "platform/dialogs.h"
+
+namespace tovera {
+
+void ScriptedDialogs::message(const QString& text) {
+    shown.push_back({Shown::Message, QString(), text});
+}
+
+void ScriptedDialogs::error(const QString& text) {
+    shown.push_back({Shown::Error, QString(), text});
+}
+
+bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
+    shown.push_back({Shown::Confirm, caption, text});
+    if (confirmAnswers.empty()) return true;
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::beep() { shown.push_back({Shown::Beep, QString(), QString()}); }
+
+QString ScriptedDialogs::openFile(const FileDialogRequest& request) {
+    lastRequest = request;
+    shown.push_back({Shown::Open, request.title, request.filter});
+    if (openAnswers.empty()) return QString();
+    QString answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::saveFile(const FileDialogRequest& request) {
+    lastRequest = request;
+    shown.push_back({Shown::Save, request.title, request.filter});
+    if (saveAnswers.empty()) return QString();
+    QString answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+QStringList ScriptedDialogs::messages() const {
+    QStringList texts;
+    for (const Shown& s : shown)
+        if (s.kind == Shown::Message || s.kind == Shown::Error) texts << s.text;
+    return texts;
+}
+
+} // namespace tovera

@@ -1,0 +1,1 @@
+#include "sheet/workbook.h"

@@ -1,0 +1,3 @@
+#pragma once
+// The workbook engine: sheets, cells and formats, read from and written to .xls files.
+namespace tovera {}

@@ -1,0 +1,1 @@
+// The widget set of the main window.

@@ -1,0 +1,17 @@
+#pragma once
+// The subcommands of tovera-cli. Each takes the arguments after its own name and returns
+// the exit status: 0 done, 1 failed (message on standard error), 2 bad usage.
+
+#include <QStringList>
+
+namespace tovera::cli {
+
+int runPlan(const QStringList& args);  // plan dump | plan render
+int runMatch(const QStringList& args); // match NAME PATTERN
+int runDb(const QStringList& args);    // db init | db demo
+int runSheet(const QStringList& args); // sheet cells | text | convert | pdf
+
+// Prints `text` and a line end on standard error; returns `status`.
+int fail(int status, const QString& text);
+
+} // namespace tovera::cli

@@ -1,0 +1,51 @@
+#include "commands.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+
+namespace tovera::cli {
+
+int fail(int status, const QString& text) {
+    std::fputs(text.toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+    return status;
+}
+
+} // namespace tovera::cli
+
+namespace {
+
+const char* const kUsage =
+    "usage: tovera-cli COMMAND ...\n"
+    "  plan dump (--file PATH | --stored PATH)...\n"
+    "  plan render (--file PATH | --stored PATH)... [--floor N] [--zoom Z]\n"
+    "              [--background BMP] -o OUT.png\n"
+    "  match NAME PATTERN\n"
+    "  db init PATH\n"
+    "  db demo PATH [--records N]\n"
+    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Pictures and fonts need a GUI application, but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    using namespace tovera::cli;
+    if (command == QLatin1String("plan")) return runPlan(args);
+    if (command == QLatin1String("match")) return runMatch(args);
+    if (command == QLatin1String("db")) return runDb(args);
+    if (command == QLatin1String("sheet")) return runSheet(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::fputs(kUsage, stderr);
+    return 2;
+}

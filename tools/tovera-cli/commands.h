@@ -10,6 +10,10 @@ int runPlan(const QStringList& args);  // plan dump | plan render
 int runMatch(const QStringList& args); // match NAME PATTERN
 int runDb(const QStringList& args);    // db init | db demo
 int runSheet(const QStringList& args); // sheet cells | text | convert | pdf
+// The writing and display side of `sheet`, called by runSheet with the arguments after
+// the subcommand's name.
+int runSheetText(const QStringList& args);    // sheet text FILE
+int runSheetConvert(const QStringList& args); // sheet convert IN OUT
 
 // Prints `text` and a line end on standard error; returns `status`.
 int fail(int status, const QString& text);

@@ -1,3 +1,278 @@
 #pragma once
-// The workbook engine: sheets, cells and formats, read from and written to .xls files.
-namespace tovera {}
+// The workbook model: sheets of sparse cells with values, formulas and formats, the
+// workbook's fonts, cell formats (XF), number formats and palette, and the geometry and
+// page setup of each sheet. Plain data; the readers and writers fill and walk it.
+//
+// Units used throughout:
+// - rows and columns are 0-based (row 0..65535, column 0..255);
+// - column widths are in 1/256 of the width of the digit "0" of font 0, padding included
+//   (the unit of the file's COLINFO records; 2340 is about 64 pixels with Arial 10);
+// - row heights and font heights are in twips (1/20 point);
+// - page margins are in inches;
+// - colour indices are the file's: 0-7 fixed colours, 8-63 the palette, 64 system
+//   foreground ("automatic"), 65 system background, 0x7FFF automatic font colour.
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace tovera {
+
+// One inclusive rectangle of cells, 0-based.
+struct CellRange {
+    int firstRow = 0;
+    int lastRow = 0;
+    int firstColumn = 0;
+    int lastColumn = 0;
+    bool contains(int row, int column) const {
+        return row >= firstRow && row <= lastRow && column >= firstColumn && column <= lastColumn;
+    }
+    bool operator==(const CellRange&) const = default;
+};
+
+// A rich-text run: from character `start` (UTF-16 code unit index) to the next run's
+// start the text uses `font` (an index into Workbook::fonts).
+struct TextRun {
+    uint16_t start = 0;
+    uint16_t font = 0;
+    bool operator==(const TextRun&) const = default;
+};
+
+// The stored form of a formula, kept to be written back unchanged. `tokens` is the token
+// array (rgce) in the layout of the workbook's BIFF version (Workbook::biffVersion; 8 for
+// every file the writer produces); a cell of a shared formula holds the shared formula
+// already turned into ordinary tokens for that cell. A cell of an array formula holds the
+// one-token reference (ptgExp) to the array's top-left cell; the array's own tokens are in
+// Sheet::arrayFormulas. `extra` holds the bytes that follow the tokens (array constants,
+// cached ranges).
+struct Formula {
+    QByteArray tokens;
+    QByteArray extra;
+    uint16_t flags = 0; // the FORMULA record's flags; bit 0 = recalculate always
+    bool operator==(const Formula&) const = default;
+};
+
+enum class CellType : uint8_t {
+    Empty,  // no value: a cell that only carries a format (BLANK)
+    Number, // `number` (dates are numbers whose format is a date format)
+    Text,   // `text` with optional `runs`
+    Bool,   // `boolValue`
+    Error,  // `errorCode` (0x07 #DIV/0!, ...; see errorText)
+};
+
+// One cell. For a formula cell (`formula` set) the value fields hold its last result; a
+// formula whose result is the empty string is a Text cell with empty text.
+struct Cell {
+    uint16_t column = 0; // 0..255
+    CellType type = CellType::Empty;
+    bool boolValue = false;
+    uint8_t errorCode = 0;
+    uint16_t xf = 0; // index into Workbook::xfs
+    double number = 0;
+    QString text;
+    QList<TextRun> runs;                    // sorted by start; empty for plain text
+    std::shared_ptr<const Formula> formula; // null for a constant
+
+    bool hasValue() const { return type != CellType::Empty; }
+};
+
+// One row: its cells (sorted by column, at most one per column) and its own geometry.
+struct Row {
+    int index = 0;             // 0..65535
+    uint16_t height = 0;       // twips; 0 = the sheet's default height
+    bool hidden = false;       // hidden row (height keeps the height it had)
+    bool customHeight = false; // height set by the user rather than from the fonts
+    int xf = -1;               // default format of the row's empty cells, -1 = none
+    std::vector<Cell> cells;
+
+    const Cell* find(int column) const;
+};
+
+// Width and default format of a run of columns (a COLINFO record).
+struct ColumnInfo {
+    int firstColumn = 0;
+    int lastColumn = 0;    // inclusive
+    uint16_t width = 2340; // 1/256 of a character, padding included
+    uint16_t xf = 15;      // format of the empty cells of these columns
+    bool hidden = false;
+    uint16_t flags = 0; // the record's flag word as read (bit 1 custom width, outline bits)
+    bool operator==(const ColumnInfo&) const = default;
+};
+
+// Print settings of a sheet.
+struct PageSetup {
+    bool valid = false;     // false when the file said the printer fields are unset
+    uint16_t paperSize = 9; // 9 A4, 12 B4 (JIS), 13 B5 (JIS), 1 Letter ...
+    bool landscape = false;
+    uint16_t scale = 100; // percent, used when !fitToPage
+    bool fitToPage = false;
+    uint16_t fitWidth = 1;    // pages wide, 0 = as many as needed
+    uint16_t fitHeight = 1;   // pages tall, 0 = as many as needed
+    double leftMargin = 0.75; // inches
+    double rightMargin = 0.75;
+    double topMargin = 1.0;
+    double bottomMargin = 1.0;
+    double headerMargin = 0.5;
+    double footerMargin = 0.5;
+    bool centerHorizontally = false;
+    bool centerVertically = false;
+    bool printGridlines = false;
+    bool printHeadings = false;
+    QString header; // header/footer codes (&L &C &R &P ...) as stored
+    QString footer;
+    std::vector<CellRange> printArea; // empty = the used range
+};
+
+struct ArrayFormula {
+    CellRange range;
+    Formula formula;
+};
+
+class Sheet {
+public:
+    QString name;
+    int visibility = 0; // 0 visible, 1 hidden, 2 very hidden
+
+    uint16_t defaultColumnWidth = 8; // characters of font 0, padding excluded (DEFCOLWIDTH)
+    uint16_t standardWidth = 0;      // 1/256 character, padding included; 0 = not given
+    uint16_t defaultRowHeight = 255; // twips
+    bool rowsHiddenByDefault = false;
+
+    std::vector<Row> rows;           // sorted by index, at most one per index
+    std::vector<ColumnInfo> columns; // sorted by firstColumn, not overlapping
+    std::vector<CellRange> merges;   // in file order
+    std::vector<ArrayFormula> arrayFormulas;
+    PageSetup pageSetup;
+
+    bool showGridlines = true;
+    int zoomPercent = 100;
+
+    // The cell at (row, column), or null when the sheet holds none there.
+    const Cell* cell(int row, int column) const;
+    // The row with `index`, or null.
+    const Row* row(int index) const;
+    // The row with `index`, created (empty, default height) when missing.
+    Row& rowAt(int index);
+    // Puts `cell` at (row, cell.column), replacing any cell there.
+    void setCell(int row, const Cell& cell);
+    // Width of `column` in 1/256 character: its COLINFO width, else the standard width,
+    // else the default width converted (characters × 256 + padding of 5 pixels at font 0).
+    uint16_t columnWidth(int column) const;
+    bool columnHidden(int column) const;
+    // Height of row `index` in twips (its own height, else the default).
+    uint16_t rowHeight(int index) const;
+    // The number of cells with a value (type not Empty).
+    size_t valueCount() const;
+};
+
+struct Font {
+    QString name = QStringLiteral("Arial");
+    uint16_t height = 200; // twips (200 = 10 pt)
+    uint16_t weight = 400; // 400 normal, 700 bold
+    bool italic = false;
+    bool strikeout = false;
+    uint8_t underline = 0; // 0 none, 1 single, 2 double, 0x21/0x22 accounting
+    uint8_t script = 0;    // 0 normal, 1 superscript, 2 subscript
+    uint16_t colorIndex = 0x7FFF;
+    uint8_t family = 0;
+    uint8_t charset = 0; // 128 = Shift-JIS
+    bool bold() const { return weight >= 700; }
+    bool operator==(const Font&) const = default;
+};
+
+enum class HAlign : uint8_t {
+    General,
+    Left,
+    Center,
+    Right,
+    Fill,
+    Justify,
+    CenterAcross,
+    Distributed
+};
+enum class VAlign : uint8_t { Top, Center, Bottom, Justify, Distributed };
+
+struct Border {
+    uint8_t style = 0; // 0 none, 1 thin, 2 medium, 3 dashed, 4 dotted, 5 thick, 6 double, 7 hair,
+                       // 8-13 dash variants
+    uint16_t colorIndex = 64;
+    bool operator==(const Border&) const = default;
+};
+
+// A cell format (XF record), with the effective values of every group.
+struct CellFormat {
+    uint16_t font = 0;         // index into Workbook::fonts
+    uint16_t numberFormat = 0; // number format id (Workbook::numberFormatCode)
+    bool locked = true;
+    bool formulaHidden = false;
+    bool isStyle = false; // a style XF rather than a cell XF
+    uint16_t parent = 0;  // parent style XF of a cell XF (0xFFF for style XFs)
+    HAlign hAlign = HAlign::General;
+    VAlign vAlign = VAlign::Bottom;
+    bool wrap = false;
+    uint8_t rotation = 0; // 0-90 counter-clockwise degrees, 91-180 clockwise - 90, 255 stacked
+    uint8_t indent = 0;
+    bool shrinkToFit = false;
+    Border left, right, top, bottom;
+    Border diagonal;
+    uint8_t diagonalLines = 0;    // 1 down, 2 up, 3 both
+    uint8_t fillPattern = 0;      // 0 none, 1 solid, 2-18 patterns
+    uint16_t fillForeground = 64; // colour of a solid fill
+    uint16_t fillBackground = 65;
+    uint8_t usedGroups = 0; // the XF's attribute-group flags byte as read (bits 2-7)
+    bool operator==(const CellFormat&) const = default;
+};
+
+class Workbook {
+public:
+    std::vector<Sheet> sheets;
+    int activeSheet = 0;
+    bool dateSystem1904 = false;
+
+    std::vector<Font> fonts;                   // index = file font index with the gap at 4 closed
+    std::vector<CellFormat> xfs;               // in file order
+    std::map<uint16_t, QString> numberFormats; // FORMAT records: id -> code as stored
+    std::array<QRgb, 56> palette = defaultPalette(); // colour indices 8..63
+
+    int biffVersion = 8;  // of the file read: 2, 3, 4, 5 (also Excel 95) or 8
+    int codepage = 1200;  // CODEPAGE of the file read (1200 = UTF-16)
+    bool japanese = true; // built-in ids 27-36 and 50-58 are the Japanese date formats
+
+    // The workbook ClearWorkbook leaves and start-up shows: one empty sheet "Sheet1", the
+    // Japanese default font (ＭＳ Ｐゴシック 11 pt, four copies as fonts 0-3) and the 21
+    // standard XFs (0-14 and 16-20 style XFs, 15 the default cell format).
+    static Workbook createDefault();
+
+    // The number format code of id `id`: the FORMAT record's text when the file had one,
+    // else the built-in code ("General", "0.00", ... and for Japanese workbooks the
+    // 年月日 date formats of ids 14, 22, 27-36, 50-58); empty for an unknown id.
+    QString numberFormatCode(int id) const;
+    // The number format code of the cell format `xf` ("General" for an unknown xf).
+    QString formatCodeOfXf(int xf) const;
+    // The font of cell format `xf` (font 0, or a default font, when out of range).
+    const Font& fontOfXf(int xf) const;
+    // The colour of colour index `index`; automatic indices give `automatic`.
+    QColor color(int index, const QColor& automatic = Qt::black) const;
+
+    static std::array<QRgb, 56> defaultPalette();
+    // The built-in code of format id `id` for the given locale, empty when none.
+    static QString builtinFormatCode(int id, bool japanese);
+};
+
+// "#DIV/0!" etc. for an error code; "#N/A" for an unknown one.
+QString errorText(uint8_t code);
+
+// True when a number format code shows dates or times: it contains y, m, d, h or s
+// outside quoted text, bracketed parts and escaped characters, and no digit placeholders
+// (0 # ?) or fewer of them.
+bool isDateFormatCode(const QString& code);
+
+// True when the cell is a number shown as a date or time by its format.
+bool isDateCell(const Workbook& book, const Cell& cell);
+
+} // namespace tovera

@@ -175,7 +175,7 @@ QString Workbook::builtinFormatCode(int id, bool japanese) {
     case 12:
         return QStringLiteral("# ?/?");
     case 13:
-        return QStringLiteral("# ??/??");
+        return QStringLiteral("# ?\?/??");
     case 14:
         return QStringLiteral("m/d/yyyy");
     case 15:

@@ -1,17 +1,138 @@
 #include "records/provider.h"
 
-// The provider is being written; these bodies only keep the build whole.
+#include "platform/errors.h"
+#include "records/dberror.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
 namespace tovera {
+
+namespace {
+
+QAtomicInt nextConnection{0};
+
+// Splits "Key=Value;Key=Value" into pairs; a value may be enclosed in double quotes (then
+// it may hold ";"). Keys are compared without case and surrounding blanks.
+QMap<QString, QString> parseConnectionString(const QString& text) {
+    QMap<QString, QString> pairs;
+    int i = 0;
+    const int n = text.size();
+    while (i < n) {
+        const int eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0) {
+            if (!text.mid(i).trimmed().isEmpty())
+                throw EDatabaseError(QStringLiteral("接続文字列の形式が正しくありません"));
+            break;
+        }
+        const QString key = text.mid(i, eq - i).trimmed().toLower();
+        int j = eq + 1;
+        while (j < n && text.at(j) == QLatin1Char(' ')) ++j;
+        QString value;
+        if (j < n && text.at(j) == QLatin1Char('"')) {
+            const int close = text.indexOf(QLatin1Char('"'), j + 1);
+            if (close < 0)
+                throw EDatabaseError(QStringLiteral("接続文字列の形式が正しくありません"));
+            value = text.mid(j + 1, close - j - 1);
+            j = text.indexOf(QLatin1Char(';'), close);
+            if (j < 0) j = n;
+        } else {
+            const int semi = text.indexOf(QLatin1Char(';'), j);
+            const int end = semi < 0 ? n : semi;
+            value = text.mid(j, end - j).trimmed();
+            j = end;
+        }
+        if (key.isEmpty())
+            throw EDatabaseError(QStringLiteral("接続文字列の形式が正しくありません"));
+        pairs.insert(key, value);
+        i = j + 1;
+    }
+    return pairs;
+}
+
+} // namespace
 
 QString connectionStringFor(const QString& path) {
     return QString::fromUtf8(kConnectionTemplate).replace(QStringLiteral("%s"), path);
 }
-QString databasePathBesideExecutable() { return QString(); }
-Connection::Connection() = default;
-Connection::~Connection() = default;
-void Connection::open(const QString&) {}
-void Connection::close() {}
-bool Connection::isOpen() const { return false; }
-QSqlDatabase Connection::database() const { return QSqlDatabase(); }
+
+QString databasePathBesideExecutable() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QString::fromUtf8(kDatabaseFileName));
+}
+
+Connection::Connection()
+    : name_(QStringLiteral("tovera-%1").arg(nextConnection.fetchAndAddRelaxed(1))) {}
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::open(const QString& connectionString) {
+    close();
+    const QMap<QString, QString> pairs = parseConnectionString(connectionString);
+    const QString provider = pairs.value(QStringLiteral("provider"));
+    if (provider.compare(QStringLiteral("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0)
+        throw EDatabaseError(QStringLiteral("プロバイダ %1 が見つかりません").arg(provider));
+    const QString path = pairs.value(QStringLiteral("data source"));
+    if (path.isEmpty())
+        throw EDatabaseError(QStringLiteral("接続文字列にデータソースがありません"));
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(QStringLiteral("ファイル '%1' が見つかりません").arg(path));
+    if (!info.isFile())
+        throw EDatabaseError(QStringLiteral("データベースファイルの形式を認識できません"));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        // mode=rw: SQLite opens the existing file and never creates one.
+        QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+        url.setQuery(QStringLiteral("mode=rw"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=1500"));
+        if (!db.open()) {
+            const QSqlError e = db.lastError();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name_);
+            throwDatabaseError(e);
+        }
+        QSqlQuery q(db);
+        // Reading the schema tells an SQLite file from anything else and finds a lock.
+        const bool ok = q.exec(QStringLiteral("PRAGMA foreign_keys = ON")) &&
+                        q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && q.next();
+        if (!ok) {
+            const QSqlError e = q.lastError();
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name_);
+            throwDatabaseError(e);
+        }
+    }
+    path_ = info.absoluteFilePath();
+}
+
+void Connection::close() {
+    if (!QSqlDatabase::contains(name_)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+}
+
+bool Connection::isOpen() const {
+    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+QSqlDatabase Connection::database() const {
+    if (!QSqlDatabase::contains(name_)) return QSqlDatabase();
+    return QSqlDatabase::database(name_, false);
+}
 
 } // namespace tovera

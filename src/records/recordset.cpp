@@ -1,22 +1,546 @@
 #include "records/recordset.h"
 
-// The record set is being written; these bodies only keep the build whole.
+#include "platform/errors.h"
+#include "records/columns.h"
+#include "records/dberror.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+#include <cerrno>
+
 namespace tovera {
 
-struct RecordSet::Impl {};
-RecordSet::RecordSet(Connection&, QObject* parent) : QObject(parent), d(new Impl) {}
-RecordSet::~RecordSet() { delete d; }
-void RecordSet::open(const QString&, const QVariantMap&) {}
-void RecordSet::close() {}
-RecordSet::State RecordSet::state() const { return State::Closed; }
-int RecordSet::recordCount() const { return 0; }
-int RecordSet::currentIndex() const { return -1; }
-void RecordSet::first() {}
-QVariant RecordSet::value(const QString&) const { return {}; }
-qint64 RecordSet::blobLength(const QString&) const { return 0; }
+namespace {
 
-DistrictTable::DistrictTable(Connection& connection) : connection_(connection) {}
-void DistrictTable::open() {}
-void DistrictTable::close() { open_ = false; }
+const QString kNotEditing = QStringLiteral("データセットが編集または挿入モードではありません");
+const QString kClosed = QStringLiteral("閉じているデータセットでは操作を実行できません");
+const QString kEmpty = QStringLiteral("空のデータセットでは操作を実行できません");
+
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// Column kind of a column that the column table does not know, from its declared type.
+ColumnKind kindFromDeclared(const QString& declared) {
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("BLOB")) || t.isEmpty()) return ColumnKind::Blob;
+    if (t.contains(QLatin1String("INT"))) return ColumnKind::Integer;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+        t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUM")))
+        return ColumnKind::Real;
+    if (t.contains(QLatin1String("DATE"))) return ColumnKind::Date;
+    return ColumnKind::Text;
+}
+
+} // namespace
+
+struct RecordSet::Impl {
+    explicit Impl(Connection& c) : connection(c) {}
+
+    struct Column {
+        QString name;
+        ColumnDef def;
+        QByteArray nameUtf8; // keeps def.name alive for columns the table does not know
+    };
+
+    Connection& connection;
+    State state = State::Closed;
+    QString sql;
+    QVariantMap params;
+    QList<qint64> keys; // rowids of the result, in delivered order
+    int current = -1;
+    QList<Column> columns;
+    QList<QVariant> row;     // stored values of the current record (blob columns null)
+    QList<qint64> blobLens;  // stored byte lengths (blob columns only)
+    QList<QVariant> pending; // values while editing or inserting
+    QList<bool> changed;
+    bool modified = false;
+    QList<RecordLink*> links;
+
+    int indexOf(const QString& name) const {
+        for (int i = 0; i < columns.size(); ++i)
+            if (columns[i].name == name) return i;
+        return -1;
+    }
+    int require(const QString& name) const {
+        const int i = indexOf(name);
+        if (i < 0)
+            throw EDatabaseError(QStringLiteral("フィールド '%1' が見つかりません").arg(name));
+        return i;
+    }
+    bool editing() const { return state == State::Editing || state == State::Inserting; }
+
+    void readColumns() {
+        QSqlQuery q(connection.database());
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)")
+                        .arg(quoted(QString::fromUtf8(kRecordTable)))))
+            throwDatabaseError(q.lastError());
+        columns.clear();
+        while (q.next()) {
+            Column c;
+            c.name = q.value(1).toString();
+            if (const ColumnDef* known = findColumn(c.name)) {
+                c.def = *known;
+            } else {
+                c.nameUtf8 = c.name.toUtf8();
+                c.def = ColumnDef{nullptr, kindFromDeclared(q.value(2).toString())};
+            }
+            columns.push_back(c);
+        }
+        for (Column& c : columns)
+            if (!c.nameUtf8.isEmpty()) c.def.name = c.nameUtf8.constData();
+        if (columns.isEmpty())
+            throw EDatabaseError(QStringLiteral("テーブル '%1' が見つかりません")
+                                     .arg(QString::fromUtf8(kRecordTable)));
+    }
+
+    // Reads the rowids the query delivers.
+    QList<qint64> readKeys() const {
+        static const QRegularExpression form(
+            QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\"?)基本データ\\1(?=[\\s;]|$)(.*)$"),
+            QRegularExpression::CaseInsensitiveOption |
+                QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch m = form.match(sql);
+        if (!m.hasMatch())
+            throw EDatabaseError(
+                QStringLiteral("更新できない問い合わせです: %1").arg(sql.trimmed()));
+        const QString keyQuery =
+            QStringLiteral("SELECT rowid FROM %1").arg(quoted(QString::fromUtf8(kRecordTable))) +
+            (m.captured(2).isEmpty() ? QString() : QStringLiteral(" ") + m.captured(2));
+        QSqlQuery q(connection.database());
+        q.setForwardOnly(true);
+        bool ok;
+        if (params.isEmpty()) {
+            ok = q.exec(keyQuery);
+        } else {
+            ok = q.prepare(keyQuery);
+            if (ok) {
+                for (auto it = params.begin(); it != params.end(); ++it) {
+                    const QString name = it.key().startsWith(QLatin1Char(':'))
+                                             ? it.key()
+                                             : QLatin1Char(':') + it.key();
+                    QVariant v = it.value();
+                    // Date-time values compare with the stored text form.
+                    if (v.metaType().id() == QMetaType::QDateTime)
+                        v = storedDateText(v.toDateTime().toLocalTime());
+                    q.bindValue(name, v);
+                }
+                ok = q.exec();
+            }
+        }
+        if (!ok) throwDatabaseError(q.lastError());
+        QList<qint64> result;
+        while (q.next()) result.push_back(q.value(0).toLongLong());
+        if (q.lastError().isValid()) throwDatabaseError(q.lastError());
+        return result;
+    }
+
+    // Reads the stored values of the current record (nulls when there is none).
+    void loadRow() {
+        row = QList<QVariant>(columns.size());
+        blobLens = QList<qint64>(columns.size(), 0);
+        if (current < 0 || current >= keys.size()) return;
+        QStringList select;
+        for (const Column& c : columns)
+            select << (c.def.kind == ColumnKind::Blob ? QStringLiteral("length(%1)")
+                                                      : QStringLiteral("%1"))
+                          .arg(quoted(c.name));
+        QSqlQuery q(connection.database());
+        q.setForwardOnly(true);
+        if (!q.prepare(
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                    .arg(select.join(QLatin1Char(',')), quoted(QString::fromUtf8(kRecordTable)))))
+            throwDatabaseError(q.lastError());
+        q.addBindValue(keys[current]);
+        if (!q.exec()) throwDatabaseError(q.lastError());
+        if (!q.next()) return; // deleted behind our back: an empty record
+        for (int i = 0; i < columns.size(); ++i) {
+            const QVariant v = q.value(i);
+            if (columns[i].def.kind == ColumnKind::Blob)
+                blobLens[i] = v.isNull() ? 0 : v.toLongLong();
+            else if (columns[i].def.kind == ColumnKind::Date && !v.isNull()) {
+                const QDateTime d = parseStoredDate(v.toString());
+                row[i] = d.isValid() ? QVariant(d) : v;
+            } else
+                row[i] = v;
+        }
+    }
+
+    void startPending(bool blank) {
+        pending = blank ? QList<QVariant>(columns.size()) : row;
+        changed = QList<bool>(columns.size(), false);
+        modified = false;
+    }
+
+    void updateLinks() {
+        const QList<RecordLink*> copy = links;
+        for (RecordLink* l : copy) l->updateRecord();
+    }
+
+    QVariant boundValue(int i) const {
+        const QVariant& v = pending[i];
+        if (columns[i].def.kind == ColumnKind::Date && v.metaType().id() == QMetaType::QDateTime)
+            return storedDateText(v.toDateTime());
+        return v;
+    }
+};
+
+RecordSet::RecordSet(Connection& connection, QObject* parent)
+    : QObject(parent), d(new Impl(connection)) {}
+
+RecordSet::~RecordSet() {
+    delete d;
+}
+
+void RecordSet::open(const QString& sql, const QVariantMap& params) {
+    close();
+    d->sql = sql;
+    d->params = params;
+    if (!d->connection.isOpen()) throw EDatabaseError(QStringLiteral("接続が開かれていません"));
+    d->readColumns();
+    d->keys = d->readKeys();
+    d->current = d->keys.isEmpty() ? -1 : 0;
+    d->loadRow();
+    d->state = State::Browsing;
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+    if (!d->keys.isEmpty()) Q_EMIT afterScroll();
+}
+
+void RecordSet::reopen() {
+    open(d->sql, d->params);
+}
+
+void RecordSet::close() {
+    if (d->state == State::Closed) return;
+    endEdit();
+    closeDiscarding();
+}
+
+void RecordSet::closeDiscarding() {
+    const bool wasOpen = d->state != State::Closed;
+    d->state = State::Closed;
+    d->keys.clear();
+    d->current = -1;
+    d->row.clear();
+    d->blobLens.clear();
+    d->pending.clear();
+    d->changed.clear();
+    d->modified = false;
+    if (wasOpen) {
+        Q_EMIT stateChanged();
+        Q_EMIT dataChanged();
+    }
+}
+
+RecordSet::State RecordSet::state() const {
+    return d->state;
+}
+int RecordSet::recordCount() const {
+    return int(d->keys.size());
+}
+int RecordSet::currentIndex() const {
+    return d->current;
+}
+QString RecordSet::sql() const {
+    return d->sql;
+}
+QVariantMap RecordSet::params() const {
+    return d->params;
+}
+bool RecordSet::isModified() const {
+    return d->editing() && d->modified;
+}
+
+namespace {
+void requireOpen(RecordSet::State s) {
+    if (s == RecordSet::State::Closed) throw EDatabaseError(kClosed);
+}
+} // namespace
+
+void RecordSet::first() {
+    requireOpen(d->state);
+    endEdit();
+    if (d->keys.isEmpty()) return;
+    d->current = 0;
+    d->loadRow();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+void RecordSet::last() {
+    requireOpen(d->state);
+    endEdit();
+    if (d->keys.isEmpty()) return;
+    d->current = int(d->keys.size()) - 1;
+    d->loadRow();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+void RecordSet::prior() {
+    requireOpen(d->state);
+    endEdit();
+    if (d->current <= 0) return;
+    --d->current;
+    d->loadRow();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+void RecordSet::next() {
+    requireOpen(d->state);
+    endEdit();
+    if (d->current < 0 || d->current + 1 >= d->keys.size()) return;
+    ++d->current;
+    d->loadRow();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+bool RecordSet::canMovePrior() const {
+    return d->state != State::Closed && d->current > 0;
+}
+bool RecordSet::canMoveNext() const {
+    return d->state != State::Closed && d->current >= 0 && d->current + 1 < d->keys.size();
+}
+
+void RecordSet::edit() {
+    requireOpen(d->state);
+    if (d->editing()) return;
+    if (d->keys.isEmpty()) {
+        insert();
+        return;
+    }
+    d->startPending(false);
+    d->state = State::Editing;
+    Q_EMIT stateChanged();
+}
+
+void RecordSet::insert() {
+    requireOpen(d->state);
+    endEdit();
+    d->current = std::max(d->current, 0);
+    d->row = QList<QVariant>(d->columns.size());
+    d->blobLens = QList<qint64>(d->columns.size(), 0);
+    d->startPending(true);
+    d->state = State::Inserting;
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+void RecordSet::post() {
+    requireOpen(d->state);
+    if (!d->editing()) return;
+    d->updateLinks();
+    QStringList names;
+    QList<int> which;
+    for (int i = 0; i < d->columns.size(); ++i)
+        if (d->changed[i]) {
+            names << quoted(d->columns[i].name);
+            which << i;
+        }
+    const QString table = quoted(QString::fromUtf8(kRecordTable));
+    QSqlQuery q(d->connection.database());
+    bool ok = true;
+    if (d->state == State::Editing && !which.isEmpty()) {
+        QStringList sets;
+        for (const QString& n : names) sets << n + QStringLiteral(" = ?");
+        ok = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                           .arg(table, sets.join(QLatin1Char(','))));
+        if (ok) {
+            for (int i : which) q.addBindValue(d->boundValue(i));
+            q.addBindValue(d->keys[d->current]);
+            ok = q.exec();
+        }
+    } else if (d->state == State::Inserting) {
+        if (which.isEmpty()) {
+            ok = q.exec(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
+        } else {
+            ok = q.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(table, names.join(QLatin1Char(',')),
+                         QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+            if (ok) {
+                for (int i : which) q.addBindValue(d->boundValue(i));
+                ok = q.exec();
+            }
+        }
+    }
+    if (!ok) {
+        const QSqlError e = q.lastError();
+        const QString text = databaseErrorText(e);
+        const int district = d->indexOf(QString::fromUtf8(kDistrictColumn));
+        if (e.databaseText().contains(QLatin1String("FOREIGN KEY"), Qt::CaseInsensitive) &&
+            district >= 0)
+            throw EDatabaseError(QStringLiteral("所在区 '%1' は行政区に登録されていません")
+                                     .arg(d->pending[district].toString()));
+        throw EDatabaseError(text);
+    }
+    if (d->state == State::Inserting) {
+        const qint64 id = q.lastInsertId().toLongLong();
+        d->current = std::clamp(d->current, 0, int(d->keys.size()));
+        d->keys.insert(d->current, id);
+    }
+    d->state = State::Browsing;
+    d->pending.clear();
+    d->changed.clear();
+    d->modified = false;
+    d->loadRow();
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+}
+
+void RecordSet::cancel() {
+    requireOpen(d->state);
+    if (!d->editing()) return;
+    const bool inserting = d->state == State::Inserting;
+    d->state = State::Browsing;
+    d->pending.clear();
+    d->changed.clear();
+    d->modified = false;
+    if (inserting) {
+        d->current = d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
+        d->loadRow();
+    }
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+    if (inserting) Q_EMIT afterScroll();
+}
+
+void RecordSet::remove() {
+    requireOpen(d->state);
+    if (d->state == State::Inserting) {
+        cancel();
+        return;
+    }
+    if (d->keys.isEmpty()) throw EDatabaseError(kEmpty);
+    QSqlQuery q(d->connection.database());
+    const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
+                                  .arg(quoted(QString::fromUtf8(kRecordTable))));
+    if (ok) q.addBindValue(d->keys[d->current]);
+    if (!ok || !q.exec()) throwDatabaseError(q.lastError());
+    d->keys.removeAt(d->current);
+    d->current = d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
+    d->state = State::Browsing;
+    d->pending.clear();
+    d->changed.clear();
+    d->modified = false;
+    d->loadRow();
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
+void RecordSet::refresh() {
+    requireOpen(d->state);
+    endEdit();
+    const qint64 before = d->current >= 0 ? d->keys[d->current] : -1;
+    QList<qint64> keys = d->readKeys();
+    d->keys = std::move(keys);
+    const int at = before < 0 ? -1 : int(d->keys.indexOf(before));
+    d->current = d->keys.isEmpty()
+                     ? -1
+                     : (at >= 0 ? at : std::clamp(d->current, 0, int(d->keys.size()) - 1));
+    d->loadRow();
+    Q_EMIT dataChanged();
+    if (d->current >= 0 && d->keys[d->current] != before) Q_EMIT afterScroll();
+}
+
+void RecordSet::endEdit() {
+    if (!d->editing()) return;
+    d->updateLinks();
+    if (d->modified)
+        post();
+    else
+        cancel();
+}
+
+QVariant RecordSet::value(const QString& column) const {
+    const int i = d->indexOf(column);
+    if (i < 0 || d->state == State::Closed || d->columns[i].def.kind == ColumnKind::Blob)
+        return QVariant();
+    if (d->editing()) {
+        const QVariant& v = d->pending[i];
+        if (d->columns[i].def.kind == ColumnKind::Date && v.metaType().id() == QMetaType::QString) {
+            const QDateTime dt = parseStoredDate(v.toString());
+            return dt.isValid() ? QVariant(dt) : v;
+        }
+        return v;
+    }
+    return d->row.value(i);
+}
+
+QString RecordSet::text(const QString& column) const {
+    const int i = d->indexOf(column);
+    if (i < 0) return QString();
+    return displayText(d->columns[i].def, value(column));
+}
+
+void RecordSet::setValue(const QString& column, const QVariant& value) {
+    requireOpen(d->state);
+    const int i = d->require(column);
+    if (!d->editing()) throw EDatabaseError(kNotEditing);
+    QVariant converted = convertForColumn(d->columns[i].def, value);
+    if (d->columns[i].def.kind == ColumnKind::Date && converted.isValid())
+        converted = parseStoredDate(converted.toString());
+    d->pending[i] = converted;
+    d->changed[i] = true;
+    d->modified = true;
+    Q_EMIT fieldChanged(column);
+}
+
+qint64 RecordSet::blobLength(const QString& column) const {
+    const int i = d->indexOf(column);
+    if (i < 0 || d->state == State::Closed || d->columns[i].def.kind != ColumnKind::Blob) return 0;
+    if (d->editing() && d->changed[i]) return d->pending[i].toByteArray().size();
+    return d->blobLens.value(i);
+}
+
+QByteArray RecordSet::readBlob(const QString& column) const {
+    requireOpen(d->state);
+    const int i = d->require(column);
+    if (d->editing() && d->changed[i]) return d->pending[i].toByteArray();
+    if (d->state == State::Inserting || d->current < 0) return QByteArray();
+    QSqlQuery q(d->connection.database());
+    q.setForwardOnly(true);
+    const bool ok = q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                  .arg(quoted(column), quoted(QString::fromUtf8(kRecordTable))));
+    if (ok) q.addBindValue(d->keys[d->current]);
+    if (!ok || !q.exec()) throwDatabaseError(q.lastError());
+    return q.next() ? q.value(0).toByteArray() : QByteArray();
+}
+
+void RecordSet::loadBlobFromFile(const QString& column, const QString& path) {
+    requireOpen(d->state);
+    d->require(column);
+    if (!d->editing()) throw EDatabaseError(kNotEditing);
+    QFile f(path);
+    errno = 0;
+    if (!f.open(QIODevice::ReadOnly)) throwOpenError(path, errno ? errno : ENOENT);
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) throw EInOutError(ioErrorText(EIO), EIO);
+    setValue(column, bytes);
+}
+
+QStringList RecordSet::columnNames() const {
+    QStringList names;
+    if (d->state == State::Closed) return names;
+    for (const auto& c : d->columns) names << c.name;
+    return names;
+}
+
+void RecordSet::addLink(RecordLink* link) {
+    if (!d->links.contains(link)) d->links.push_back(link);
+}
+
+void RecordSet::removeLink(RecordLink* link) {
+    d->links.removeAll(link);
+}
 
 } // namespace tovera

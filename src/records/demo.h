@@ -1,0 +1,45 @@
+#pragma once
+// Demo stores: a house-record store filled with invented but realistic content.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tovera {
+
+struct DemoOptions {
+    int records = 60;
+    // Every n-th record holds a stored drawing, every (n+1)-th a stored sheet (0: none).
+    int drawingEvery = 3;
+    int sheetEvery = 4;
+    // When above 0, the stored drawings are grown to at least this many bytes (more
+    // rooms and fittings) and the stored sheets padded with empty sectors to this size;
+    // benchmarks use this for large registers.
+    int drawingMinBytes = 0;
+    int sheetMinBytes = 0;
+    quint32 seed = 20020113;
+};
+
+// The districts of the demo stores, in table order.
+QStringList demoDistricts();
+
+// A floor-plan drawing in the text format of header kind 1 ("$headerpas", one value per
+// line, CR LF, code page 932): rooms as rectangles on a 45-unit grid with their walls, on
+// one or two floors. `variant` picks the plan; the result has at least `minBytes` bytes.
+QByteArray demoDrawing(int variant, int minBytes = 0);
+
+struct SampleSheet {
+    QString name;
+    QByteArray bytes;
+};
+// The sample workbooks shipped with the program: from `samples/` beside the executable,
+// else the source tree's data/samples, else the copies compiled into the program.
+QList<SampleSheet> sampleSheets();
+
+// Creates a new store at `path` (refuses an existing file, as createSchema) and fills it:
+// the districts, then `options.records` house records in one transaction. Raises
+// EInOutError or EDatabaseError; a half-made file is removed.
+void createDemo(const QString& path, const DemoOptions& options);
+
+} // namespace tovera

@@ -1,19 +1,44 @@
 #include "drawing/readers.h"
 
 #include "drawing/host.h"
+#include "drawing/readercommon.h"
+#include "platform/codepage.h"
 #include "platform/errors.h"
 
-namespace tovera {
+#include <cstring>
 
-// Placeholder bodies; the readers are being written.
-ReadResult readDrawingFile(DrawingModel&, DrawingHost&, const QString&) {
-    throw Exception(QStringLiteral("図面の読込みはまだ使えません"));
+namespace tovera::readerdetail {
+
+HeaderKind headerKind(const char* data, size_t size) {
+    auto is = [&](const char* word) {
+        return std::strlen(word) == size && std::memcmp(data, word, size) == 0;
+    };
+    if (is("$headerpas")) return HeaderKind::Kind1;
+    if (is("$headerpasp")) return HeaderKind::Kind2;
+    if (is("\"$heder\"") || is("\"$heder2\"")) return HeaderKind::Kind3;
+    return HeaderKind::Refused;
 }
 
-QList<QByteArray> splitStoredLines(const QByteArray&) { return {}; }
-
-ReadResult readStoredDrawing(DrawingModel&, DrawingHost&, const QList<QByteArray>&) {
-    throw Exception(QStringLiteral("図面の読込みはまだ使えません"));
+void throwNotInteger(const char* data, size_t size) {
+    throw EConvertError(QLatin1Char('\'') + fromCp932(QByteArray(data, qsizetype(size))) +
+                        QStringLiteral("' は整数ではありません"));
 }
 
-} // namespace tovera
+void throwNotReal(const char* data, size_t size) {
+    throw EConvertError(QLatin1Char('\'') + fromCp932(QByteArray(data, qsizetype(size))) +
+                        QStringLiteral("' は浮動小数点数ではありません"));
+}
+
+void throwListIndex(long long index) {
+    throw EListError(QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(index));
+}
+
+void throwNotANumber() {
+    throw EInOutError(QStringLiteral("入力値が数値ではありません"));
+}
+
+void showArea(DrawingHost& host, AreaBox box, double value) {
+    host.setAreaBox(box, formatArea(value));
+}
+
+} // namespace tovera::readerdetail

@@ -20,6 +20,11 @@ enum class ReadResult { Ok, Refused };
 // EListError with the user's text; the model then keeps what was read so far.
 ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path);
 
+// As readDrawingFile, over the bytes of a drawing file already in memory (`size` bytes at
+// `data`, not owned, not kept). Raises EConvertError or EListError; never EInOutError
+// for opening, only for a number line that holds no number.
+ReadResult readDrawingData(DrawingModel& model, DrawingHost& host, const char* data, size_t size);
+
 // Splits the bytes of a stored drawing into lines: CR, LF and CR LF end a line, a NUL
 // byte ends the text, and a final line end gives no empty line after it.
 QList<QByteArray> splitStoredLines(const QByteArray& bytes);

@@ -1,0 +1,178 @@
+// The drawing file reader: header kinds 1 and 2 (one value per line) and the old
+// comma-separated kind 3.
+
+#include "drawing/filetext.h"
+#include "drawing/host.h"
+#include "drawing/numbers.h"
+#include "drawing/readercommon.h"
+#include "drawing/readers.h"
+#include "platform/errors.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tovera {
+namespace {
+
+using namespace readerdetail;
+
+// Once the file has ended, a section adds at most this many records of zeros, whatever
+// its count says: a truncated file must not turn a huge count into billions of records.
+constexpr int64_t kMaxZeroRecordsAfterEnd = 65536;
+
+TLine readLineRecord(FileText& f) {
+    TLine line;
+    line.x1 = f.readInteger();
+    line.y1 = f.readInteger();
+    line.x2 = f.readInteger();
+    line.y2 = f.readInteger();
+    line.color = uint32_t(f.readInteger());
+    line.layer = f.readInteger();
+    line.text = f.readText();
+    return line;
+}
+
+TLine readShortLineRecord(FileText& f) {
+    TLine line;
+    line.x1 = f.readInteger();
+    line.y1 = f.readInteger();
+    line.x2 = f.readInteger();
+    line.y2 = f.readInteger();
+    line.color = uint32_t(f.readInteger());
+    return line;
+}
+
+TBox readBoxRecord(FileText& f) {
+    TBox box;
+    box.left = f.readInteger();
+    box.top = f.readInteger();
+    box.right = f.readInteger();
+    box.bottom = f.readInteger();
+    box.color = uint32_t(f.readInteger());
+    return box;
+}
+
+// A section: one unused line, a count c, then c + 1 records (none when c < 0). Each
+// element is appended once its whole record has been read.
+template <class List, class ReadRecord>
+void readSection(FileText& f, List& list, ReadRecord readRecord) {
+    f.skipLine();
+    const int64_t records = int64_t(f.readInteger()) + 1;
+    for (int64_t i = 0; i < records; ++i) {
+        if (f.atEnd()) {
+            // Every record left reads as zeros.
+            list.resize(list.size() + size_t(std::min(records - i, kMaxZeroRecordsAfterEnd)));
+            break;
+        }
+        list.push_back(readRecord(f));
+    }
+}
+
+void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
+    m.homeOriginX = f.readInteger();
+    m.homeOriginY = f.readInteger();
+    for (int i = 0; i < 4; ++i) f.readInteger(); // present, not used
+    m.gridOriginX = m.homeOriginX;
+    m.gridOriginY = m.homeOriginY;
+    m.gridPitchX = f.readReal();
+    m.gridPitchY = f.readReal();
+    f.skipLine();
+    m.areaF1 = f.readReal();
+    showArea(host, AreaBox::F1, m.areaF1);
+    m.areaF2 = f.readReal();
+    showArea(host, AreaBox::F2, m.areaF2);
+    m.areaF3 = f.readReal();
+    showArea(host, AreaBox::F3, m.areaF3);
+    m.kenLength = f.readReal();
+    showArea(host, AreaBox::Ken, m.kenLength);
+    showArea(host, AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
+
+    for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
+        readSection(f, *list, readLineRecord);
+        host.setGauge(30);
+    }
+    readSection(f, m.extraLines1F, readShortLineRecord);
+    host.setGauge(40);
+    for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
+        readSection(f, *list, readBoxRecord);
+        host.setGauge(60);
+    }
+    for (int i = 0; i < 7; ++i) f.skipLine(); // seven closing lines, not used
+
+    host.renderDrawing();
+    host.setGauge(0);
+    host.setMessagePanel(QStringLiteral("読込完了.."));
+}
+
+} // namespace
+
+namespace {
+
+// Reads the whole file into memory in large blocks.
+QByteArray readWholeFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) throwOpenError(path, errno);
+
+    struct stat st;
+    size_t expected = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        expected = size_t(st.st_size);
+    QByteArray bytes(qsizetype(expected ? expected + 1 : 1 << 16), Qt::Uninitialized);
+    size_t used = 0;
+    for (;;) {
+        if (used == size_t(bytes.size())) bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size()) - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            throw EInOutError(ioErrorText(error), error);
+        }
+        if (n == 0) break;
+        used += size_t(n);
+    }
+    ::close(fd);
+    bytes.truncate(qsizetype(used));
+    return bytes;
+}
+
+} // namespace
+
+ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path) {
+    model.clearAll();
+    const QByteArray bytes = readWholeFile(path);
+    return readDrawingData(model, host, bytes.constData(), size_t(bytes.size()));
+}
+
+ReadResult readDrawingData(DrawingModel& model, DrawingHost& host, const char* data, size_t size) {
+    model.clearAll();
+    FileText f(data, size);
+    const QByteArray header = f.readText();
+    switch (headerKind(header.constData(), size_t(header.size()))) {
+    case HeaderKind::Kind1:
+    case HeaderKind::Kind2:
+        readKind12(model, host, f);
+        break;
+    case HeaderKind::Kind3:
+        readKind3(model, host, f);
+        break;
+    case HeaderKind::Refused:
+        host.showMessage(QStringLiteral("家屋図面(木造)ではありません!"));
+        return ReadResult::Refused;
+    }
+    model.resetGridOrigin();
+    host.renderDrawing();
+    host.setMessagePanel(QStringLiteral("切替え"));
+    return ReadResult::Ok;
+}
+
+} // namespace tovera

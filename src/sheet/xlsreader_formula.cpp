@@ -1,0 +1,184 @@
+// Token arrays the reader rewrites or inspects: shared formulas turned into ordinary
+// formulas for one cell, and the areas of a print-area name.
+
+#include "sheet/xlsreader_internal.h"
+
+namespace tovera::xlsread {
+namespace {
+
+// The payload size of a BIFF8 token at `p` (after its id), or -1 when it is unknown or
+// runs past `end`.
+long payloadSize8(const uint8_t* p, const uint8_t* end) {
+    const uint8_t id = p[0];
+    const long left = long(end - p) - 1;
+    auto need = [&](long n) { return n <= left ? n : -1; };
+    if (id >= 0x03 && id <= 0x16) return 0;
+    switch (id) {
+    case 0x01:
+    case 0x02:
+        return need(4);
+    case 0x17: { // ptgStr
+        if (left < 2) return -1;
+        const long cch = p[1];
+        return need(2 + ((p[2] & 1) ? 2 * cch : cch));
+    }
+    case 0x19: { // ptgAttr
+        if (left < 3) return -1;
+        if (p[1] & 0x04) { // choose: a jump table follows
+            const long n = p[2] | (p[3] << 8);
+            return need(3 + 2 * (n + 1));
+        }
+        return 3;
+    }
+    case 0x1C:
+    case 0x1D:
+        return need(1);
+    case 0x1E:
+        return need(2);
+    case 0x1F:
+        return need(8);
+    default:
+        break;
+    }
+    if (id < 0x20 || id > 0x7F) return -1;
+    switch (id & 0x1F) {
+    case 0x00:
+        return need(7); // ptgArray
+    case 0x01:
+        return need(2); // ptgFunc
+    case 0x02:
+        return need(3); // ptgFuncVar
+    case 0x03:
+        return need(4); // ptgName
+    case 0x04:
+        return need(4); // ptgRef
+    case 0x05:
+        return need(8); // ptgArea
+    case 0x06:
+    case 0x07:
+    case 0x08:
+        return need(6); // ptgMem*
+    case 0x09:
+        return need(2); // ptgMemFunc
+    case 0x0A:
+        return need(4); // ptgRefErr
+    case 0x0B:
+        return need(8); // ptgAreaErr
+    case 0x0C:
+        return need(4); // ptgRefN
+    case 0x0D:
+        return need(8); // ptgAreaN
+    case 0x0E:
+    case 0x0F:
+        return need(2);
+    case 0x19:
+        return need(6); // ptgNameX
+    case 0x1A:
+        return need(6); // ptgRef3d
+    case 0x1B:
+        return need(10); // ptgArea3d
+    case 0x1C:
+        return need(6); // ptgRefErr3d
+    case 0x1D:
+        return need(10); // ptgAreaErr3d
+    default:
+        return -1;
+    }
+}
+
+uint16_t get16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+void put16(char* p, uint16_t v) {
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+// Turns a relative-offset row/column pair (BIFF8) into an address for the cell.
+void resolvePair(char* rowField, char* colField, int row, int column) {
+    const auto* r = reinterpret_cast<const uint8_t*>(rowField);
+    const auto* c = reinterpret_cast<const uint8_t*>(colField);
+    uint16_t rw = get16(r);
+    uint16_t cf = get16(c);
+    if (cf & 0x8000) rw = uint16_t((row + int16_t(rw)) & 0xFFFF);
+    if (cf & 0x4000) {
+        const int dc = int8_t(cf & 0xFF);
+        cf = uint16_t((cf & 0xC000) | ((column + dc) & 0xFF));
+    }
+    put16(rowField, rw);
+    put16(colField, cf);
+}
+
+} // namespace
+
+bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArray& out) {
+    out = shared;
+    char* base = out.data();
+    const auto* p = reinterpret_cast<const uint8_t*>(out.constData());
+    const uint8_t* end = p + out.size();
+    while (p < end) {
+        const long size = payloadSize8(p, end);
+        if (size < 0) return false;
+        const uint8_t id = *p;
+        char* payload = base + (p - reinterpret_cast<const uint8_t*>(out.constData())) + 1;
+        if (id >= 0x20) {
+            switch (id & 0x1F) {
+            case 0x0C: // ptgRefN -> ptgRef
+                payload[-1] = char(id - 0x08);
+                resolvePair(payload, payload + 2, row, column);
+                break;
+            case 0x0D: // ptgAreaN -> ptgArea
+                payload[-1] = char(id - 0x08);
+                resolvePair(payload, payload + 4, row, column);
+                resolvePair(payload + 2, payload + 6, row, column);
+                break;
+            case 0x1A: // 3-D references in shared formulas are relative too
+                resolvePair(payload + 2, payload + 4, row, column);
+                break;
+            case 0x1B:
+                resolvePair(payload + 2, payload + 6, row, column);
+                resolvePair(payload + 4, payload + 8, row, column);
+                break;
+            default:
+                break;
+            }
+        }
+        p += 1 + size;
+    }
+    return true;
+}
+
+std::vector<CellRange> printAreaRanges(const QByteArray& tokens, int biff) {
+    std::vector<CellRange> out;
+    const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());
+    const uint8_t* end = p + tokens.size();
+    while (p < end) {
+        const uint8_t id = *p;
+        if (id == 0x29 || id == 0x49 || id == 0x69) { // ptgMemFunc
+            p += 3;
+        } else if (id == 0x10 || id == 0x15) { // union, parentheses
+            p += 1;
+        } else if ((id == 0x3B || id == 0x5B || id == 0x7B) && biff == 8 && end - p >= 11) {
+            CellRange r;
+            r.firstRow = get16(p + 3);
+            r.lastRow = get16(p + 5);
+            r.firstColumn = get16(p + 7) & 0xFF;
+            r.lastColumn = get16(p + 9) & 0xFF;
+            out.push_back(r);
+            p += 11;
+        } else if ((id == 0x3B || id == 0x5B || id == 0x7B) && biff == 5 && end - p >= 21) {
+            CellRange r;
+            r.firstRow = get16(p + 15) & 0x3FFF;
+            r.lastRow = get16(p + 17) & 0x3FFF;
+            r.firstColumn = p[19];
+            r.lastColumn = p[20];
+            out.push_back(r);
+            p += 21;
+        } else {
+            return {};
+        }
+    }
+    return out;
+}
+
+} // namespace tovera::xlsread

@@ -1,0 +1,74 @@
+#pragma once
+// Shared state of one workbook read: the decoded stream, the workbook being filled and the
+// tables the sheets refer to (shared strings, external sheet list). Internal to the reader.
+
+#include "sheet/biff.h"
+#include "sheet/workbook.h"
+
+#include <QByteArray>
+#include <QString>
+#include <map>
+#include <vector>
+
+namespace tovera::xlsread {
+
+struct RichString {
+    QString text;
+    QList<TextRun> runs;
+};
+
+struct BoundSheet {
+    size_t offset = 0;
+    int visibility = 0;
+    int type = 0; // 0 worksheet, 1 macro sheet, 2 chart, 6 VB module
+    QString name;
+    int modelIndex = -1; // index in Workbook::sheets, -1 when not read as a worksheet
+};
+
+struct PrintAreaName {
+    int boundSheet = -1; // BOUNDSHEET index the name is local to
+    std::vector<CellRange> ranges;
+};
+
+struct Context {
+    QString name;                 // for messages
+    QByteArray* stream = nullptr; // decrypted in place when encrypted
+    int biff = 8;
+    biff::CodepageDecoder decoder{932};
+    bool sawCodepage = false;
+    Workbook book;
+    std::vector<RichString> sst;
+    std::vector<BoundSheet> boundSheets;
+    std::vector<PrintAreaName> printAreas;
+    std::vector<int> externSheetTab; // BIFF8 XTI index -> first sheet (BOUNDSHEET index)
+    int formatCount = 0;             // FORMAT records seen (positional ids of BIFF2-4)
+    bool countryJapan = false;
+    size_t cellBudget = 0; // cells that may still be created
+    int biff2FontColorTarget = -1;
+    std::map<uint32_t, int> biff2AttrXf; // synthesized XFs of BIFF2 cell attributes
+};
+
+// The model font index of a file font index (the file has no font 4).
+inline uint16_t fontIndex(uint32_t fileIndex) {
+    return uint16_t(fileIndex >= 4 ? (fileIndex > 4 ? fileIndex - 1 : 0) : fileIndex);
+}
+
+// Byte strings of BIFF2-7 (8- and 16-bit counts) decoded in the workbook code page.
+QString byteString8(Context& ctx, biff::Cursor& c);
+QString byteString16(Context& ctx, biff::Cursor& c);
+
+// Handles a workbook-globals record (fonts, formats, XFs, palette, date system, code
+// page ...). Returns false for records that are not globals records.
+bool handleGlobalsRecord(Context& ctx, const biff::Record& r);
+
+// Reads the sheet substream whose BOF header is at `offset` into `sheet`.
+void readSheet(Context& ctx, size_t offset, Sheet& sheet);
+
+// The ordinary tokens of a BIFF8 shared formula for the cell (row, column); false when the
+// token array cannot be decoded.
+bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArray& out);
+
+// The BIFF8 print-area ranges of a NAME formula; empty when it is not a plain area list.
+std::vector<CellRange> printAreaRanges(const QByteArray& tokens, int biff);
+
+} // namespace tovera::xlsread

@@ -150,7 +150,7 @@ QByteArray demoDrawing(int variant, int minBytes) {
         for (int i = 0; i < 7; ++i) appendLine(out, QString());
         if (out.size() >= minBytes || attempt > 10000) break;
         const int missing = minBytes - int(out.size());
-        for (int k = 0; k < missing / 20 + 1; ++k) {
+        for (int k = 0; k < missing / 32 + 1; ++k) {
             const Room& rm = floors[0][r.bounded(int(floors[0].size()))];
             const int y = rm.y1 + r.bounded(std::max(1, rm.y2 - rm.y1));
             fittings.push_back({rm.x1, y, rm.x2, y, 0x808080});

@@ -1,0 +1,63 @@
+#pragma once
+// Builds small real SQLite stores for the record tests.
+
+#include "records/demo.h"
+#include "records/schema.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QUuid>
+#include <QVariantMap>
+
+namespace tovera::test {
+
+// A new store at `path` with the demo districts and one row per map (column → value).
+inline void makeStore(const QString& path, const QList<QVariantMap>& rows) {
+    createSchema(path);
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(db);
+        for (const QString& d : demoDistricts()) {
+            q.prepare(QStringLiteral("INSERT INTO \"行政区\" VALUES (?)"));
+            q.addBindValue(d);
+            q.exec();
+        }
+        for (const QVariantMap& row : rows) {
+            QStringList cols, marks;
+            for (auto it = row.begin(); it != row.end(); ++it) {
+                cols << QLatin1Char('"') + it.key() + QLatin1Char('"');
+                marks << QStringLiteral("?");
+            }
+            q.prepare(QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
+                          .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+            for (const QVariant& v : row) q.addBindValue(v);
+            q.exec();
+        }
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// One value of the file read behind the record set's back (by rowid order position).
+inline QVariant fileValue(const QString& path, const QString& sql) {
+    const QString name = QUuid::createUuid().toString();
+    QVariant v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next()) v = q.value(0);
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return v;
+}
+
+} // namespace tovera::test

@@ -1,0 +1,489 @@
+// The record set against real SQLite files: browsing, the editing rules, the state machine
+// on empty and one-record sets, the closing rule that never loses an edit, and errors.
+
+#include "platform/errors.h"
+#include "records/provider.h"
+#include "records/recordset.h"
+#include "store_fixture.h"
+
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace tovera;
+using tovera::test::fileValue;
+using tovera::test::makeStore;
+
+namespace {
+
+const QString kAll = QStringLiteral("select * from 基本データ");
+
+QVariantMap rec(int no, const QString& name, const QVariant& zumen = {},
+                const QVariant& excel = {}) {
+    QVariantMap m{{QStringLiteral("No"), no},
+                  {QStringLiteral("所有者氏名"), name},
+                  {QStringLiteral("所在区"), QStringLiteral("北町")}};
+    if (zumen.isValid()) m.insert(QStringLiteral("zumen"), zumen);
+    if (excel.isValid()) m.insert(QStringLiteral("excel"), excel);
+    return m;
+}
+
+struct Opened {
+    Connection connection;
+    std::unique_ptr<RecordSet> records;
+    explicit Opened(const QString& path) {
+        connection.open(connectionStringFor(path));
+        records = std::make_unique<RecordSet>(connection);
+        records->open(kAll);
+    }
+    ~Opened() { records.reset(); }
+};
+
+QString errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// A bound box that holds text not yet written into its column.
+struct TextLink : RecordLink {
+    RecordSet& rs;
+    QString column, text;
+    bool modified = false;
+    TextLink(RecordSet& r, QString c) : rs(r), column(std::move(c)) { rs.addLink(this); }
+    ~TextLink() override { rs.removeLink(this); }
+    void updateRecord() override {
+        if (modified) rs.setValue(column, text);
+        modified = false;
+    }
+};
+
+} // namespace
+
+class TestRecordSet : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    int n = 0;
+    QString fresh(const QList<QVariantMap>& rows) {
+        const QString p = dir.filePath(QStringLiteral("s%1.mdb").arg(++n));
+        makeStore(p, rows);
+        return p;
+    }
+
+private Q_SLOTS:
+    void browseMovesAndAfterScroll() {
+        const QString p =
+            fresh({rec(1, QStringLiteral("林　みどり")), rec(2, QStringLiteral("田中　節子")),
+                   rec(3, QStringLiteral("山路　千代子"))});
+        Connection c;
+        c.open(connectionStringFor(p));
+        RecordSet rs(c);
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        rs.open(kAll);
+        QCOMPARE(scroll.count(), 1);
+        QCOMPARE(rs.recordCount(), 3);
+        QCOMPARE(rs.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("林　みどり"));
+        QVERIFY(!rs.canMovePrior());
+        rs.next();
+        rs.next();
+        QCOMPARE(rs.currentIndex(), 2);
+        QCOMPARE(rs.text(QStringLiteral("No")), QStringLiteral("3"));
+        QVERIFY(!rs.canMoveNext());
+        rs.next(); // at the end: no move, no afterScroll
+        QCOMPARE(scroll.count(), 3);
+        rs.first();
+        QCOMPARE(rs.currentIndex(), 0);
+        rs.last();
+        rs.prior();
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 2);
+        QCOMPARE(scroll.count(), 6);
+        QCOMPARE(rs.columnNames().size(), 30);
+        QCOMPARE(rs.columnNames().last(), QStringLiteral("excel"));
+    }
+
+    void attachmentLengthsWithoutLoading() {
+        const QString p =
+            fresh({rec(1, QStringLiteral("a"), QByteArray("x")), rec(2, QStringLiteral("b")),
+                   rec(3, QStringLiteral("c"), QByteArray(), QByteArray(70000, 'q'))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 1); // one byte counts
+        QCOMPARE(rs.readBlob(QStringLiteral("zumen")), QByteArray("x"));
+        QVERIFY(!rs.value(QStringLiteral("zumen")).isValid());
+        rs.next();
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 0);
+        QCOMPARE(rs.blobLength(QStringLiteral("excel")), 0);
+        rs.next();
+        QCOMPARE(rs.blobLength(QStringLiteral("excel")), 70000);
+        QCOMPARE(rs.readBlob(QStringLiteral("excel")), QByteArray(70000, 'q'));
+    }
+
+    void writingOutsideEditFails() {
+        Opened o(fresh({rec(1, QStringLiteral("a"))}));
+        RecordSet& rs = *o.records;
+        QCOMPARE(errorOf([&] { rs.setValue(QStringLiteral("備考"), QStringLiteral("x")); }),
+                 QStringLiteral("データセットが編集または挿入モードではありません"));
+        QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        rs.close();
+        QVERIFY(!errorOf([&] { rs.edit(); }).isEmpty());
+    }
+
+    void editThenNextPosts_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("typed");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("dashes are text")
+            << QStringLiteral("構造") << QVariant(QStringLiteral("---"))
+            << QVariant(QStringLiteral("---"));
+        QTest::newRow("area") << QStringLiteral("１Ｆ") << QVariant(QStringLiteral(" 62.10 "))
+                              << QVariant(62.1);
+        QTest::newRow("full-width digits")
+            << QStringLiteral("評点数") << QVariant(QStringLiteral("８１４３７"))
+            << QVariant(81437.0);
+        QTest::newRow("empty area is null")
+            << QStringLiteral("２Ｆ") << QVariant(QString()) << QVariant();
+        QTest::newRow("year as typed") << QStringLiteral("建年") << QVariant(QStringLiteral("H10"))
+                                       << QVariant(QStringLiteral("H10"));
+        QTest::newRow("date with time of day")
+            << QStringLiteral("日付") << QVariant(QDateTime(QDate(2002, 10, 13), QTime(16, 1, 0)))
+            << QVariant(QStringLiteral("2002-10-13T16:01:00.000"));
+    }
+    void editThenNextPosts() {
+        QFETCH(QString, column);
+        QFETCH(QVariant, typed);
+        QFETCH(QVariant, stored);
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.edit();
+        rs.setValue(column, typed);
+        QCOMPARE(rs.state(), RecordSet::State::Editing);
+        rs.next();
+        QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        QCOMPARE(rs.currentIndex(), 1);
+        const QVariant inFile =
+            fileValue(p, QStringLiteral("SELECT \"%1\" FROM 基本データ WHERE No = 1").arg(column));
+        QCOMPARE(inFile.isNull(), stored.isNull());
+        if (!stored.isNull()) QCOMPARE(inFile, stored);
+        rs.prior();
+        if (stored.metaType().id() == QMetaType::QString && column == QStringLiteral("日付"))
+            QCOMPARE(rs.value(column).toDateTime(), typed.toDateTime());
+    }
+
+    void unchangedEditIsCancelledByMove() {
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        QSignalSpy state(&rs, &RecordSet::stateChanged);
+        rs.edit();
+        QVERIFY(!rs.isModified());
+        rs.next();
+        QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        QCOMPARE(state.count(), 2);
+    }
+
+    void refusedValuesKeepTheMode_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("text in area") << QStringLiteral("床面積") << QStringLiteral("広い")
+                                      << QStringLiteral("'広い' は列 床面積 の数値ではありません");
+        QTest::newRow("fraction in No") << QStringLiteral("No") << QStringLiteral("1.5")
+                                        << QStringLiteral("'1.5' は列 No の整数ではありません");
+        QTest::newRow("bad date") << QStringLiteral("登記日") << QStringLiteral("昨日")
+                                  << QStringLiteral("'昨日' は列 登記日 の日付ではありません");
+    }
+    void refusedValuesKeepTheMode() {
+        QFETCH(QString, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        const QString p = fresh({rec(1, QStringLiteral("a"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.edit();
+        QCOMPARE(errorOf([&] { rs.setValue(column, typed); }), message);
+        QCOMPARE(rs.state(), RecordSet::State::Editing);
+        QVERIFY(!rs.isModified());
+    }
+
+    void districtMustExist() {
+        const QString p = fresh({rec(1, QStringLiteral("a"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.edit();
+        rs.setValue(QStringLiteral("所在区"), QStringLiteral("火星町"));
+        QCOMPARE(errorOf([&] { rs.post(); }),
+                 QStringLiteral("所在区 '火星町' は行政区に登録されていません"));
+        QCOMPARE(rs.state(), RecordSet::State::Editing);
+        QCOMPARE(rs.value(QStringLiteral("所在区")).toString(), QStringLiteral("火星町"));
+        rs.setValue(QStringLiteral("所在区"), QStringLiteral("緑ヶ丘"));
+        rs.post();
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT 所在区 FROM 基本データ")).toString(),
+                 QStringLiteral("緑ヶ丘"));
+    }
+
+    void emptySet_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("edit then cancel") << QStringLiteral("edit-cancel");
+        QTest::newRow("edit, write, post") << QStringLiteral("edit-post");
+        QTest::newRow("insert then move") << QStringLiteral("insert-next");
+        QTest::newRow("delete") << QStringLiteral("delete");
+    }
+    void emptySet() {
+        QFETCH(QString, action);
+        const QString p = fresh({});
+        Connection c;
+        c.open(connectionStringFor(p));
+        RecordSet rs(c);
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        rs.open(kAll);
+        QCOMPARE(scroll.count(), 0); // an empty set reports no record change
+        QVERIFY(rs.isEmpty());
+        if (action == QLatin1String("delete")) {
+            QCOMPARE(errorOf([&] { rs.remove(); }),
+                     QStringLiteral("空のデータセットでは操作を実行できません"));
+            return;
+        }
+        if (action == QLatin1String("insert-next"))
+            rs.insert();
+        else
+            rs.edit(); // with no record, edit starts an insertion
+        QCOMPARE(rs.state(), RecordSet::State::Inserting);
+        QCOMPARE(scroll.count(), 1);
+        if (action == QLatin1String("edit-cancel")) {
+            rs.cancel();
+            QCOMPARE(scroll.count(), 2); // a cancelled insertion is a record change
+            QVERIFY(rs.isEmpty());
+            QCOMPARE(rs.currentIndex(), -1);
+        } else if (action == QLatin1String("edit-post")) {
+            rs.setValue(QStringLiteral("所有者氏名"), QStringLiteral("新井"));
+            rs.post();
+            QCOMPARE(rs.recordCount(), 1);
+            QCOMPARE(rs.currentIndex(), 0);
+            QCOMPARE(rs.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("新井"));
+        } else {
+            rs.next(); // nothing typed: the insertion is dropped
+            QVERIFY(rs.isEmpty());
+            QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        }
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT count(*) FROM 基本データ")).toInt(),
+                 rs.recordCount());
+    }
+
+    void oneRecordSet_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("names"); // names in the set afterwards
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("scrolls"); // afterScroll after the open
+        QTest::newRow("insert, cancel")
+            << QStringLiteral("insert-cancel") << QStringList{QStringLiteral("a")} << 0 << 2;
+        QTest::newRow("insert, post")
+            << QStringLiteral("insert-post")
+            << QStringList{QStringLiteral("new"), QStringLiteral("a")} << 0 << 1;
+        QTest::newRow("insert, delete")
+            << QStringLiteral("insert-delete") << QStringList{QStringLiteral("a")} << 0 << 2;
+        QTest::newRow("delete") << QStringLiteral("delete") << QStringList{} << -1 << 1;
+        QTest::newRow("edit, delete") << QStringLiteral("edit-delete") << QStringList{} << -1 << 1;
+        QTest::newRow("edit, cancel")
+            << QStringLiteral("edit-cancel") << QStringList{QStringLiteral("a")} << 0 << 0;
+    }
+    void oneRecordSet() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, names);
+        QFETCH(int, current);
+        QFETCH(int, scrolls);
+        const QString p = fresh({rec(1, QStringLiteral("a"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        const QString name = QStringLiteral("所有者氏名");
+        if (action.startsWith(QLatin1String("insert"))) {
+            rs.insert();
+            QCOMPARE(rs.state(), RecordSet::State::Inserting);
+            QVERIFY(rs.value(name).isNull());
+            rs.setValue(name, QStringLiteral("new"));
+        } else if (action.startsWith(QLatin1String("edit"))) {
+            rs.edit();
+            rs.setValue(name, QStringLiteral("changed"));
+        }
+        if (action.endsWith(QLatin1String("cancel"))) rs.cancel();
+        if (action.endsWith(QLatin1String("post"))) rs.post();
+        if (action.endsWith(QLatin1String("delete"))) rs.remove();
+        QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        QCOMPARE(rs.currentIndex(), current);
+        QCOMPARE(scroll.count(), scrolls);
+        QStringList seen;
+        if (!rs.isEmpty()) {
+            rs.first();
+            do seen << rs.text(name);
+            while (rs.canMoveNext() && (rs.next(), true));
+        }
+        QCOMPARE(seen, names);
+        rs.refresh();
+        QCOMPARE(rs.recordCount(), names.size());
+    }
+
+    // Closing (a search) or leaving the program ends an edit as a move does.
+    void closingEndsAnEdit_data() {
+        QTest::addColumn<QString>("district");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("changed: posted") << QStringLiteral("港町") << true;
+        QTest::newRow("unchanged: cancelled") << QString() << true;
+        QTest::newRow("post fails: stays open") << QStringLiteral("火星町") << false;
+    }
+    void closingEndsAnEdit() {
+        QFETCH(QString, district);
+        QFETCH(bool, closes);
+        const QString p = fresh({rec(1, QStringLiteral("林")), rec(2, QStringLiteral("田中"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.edit();
+        if (!district.isEmpty()) rs.setValue(QStringLiteral("所在区"), district);
+        const QString error = errorOf([&] {
+            rs.open(QStringLiteral(
+                "SELECT * FROM 基本データ \r\nwhere 所有者氏名 Like \r\n'田%'\r\n;\r\n"));
+        });
+        QCOMPARE(error.isEmpty(), closes);
+        if (closes) {
+            QCOMPARE(rs.recordCount(), 1);
+            QCOMPARE(fileValue(p, QStringLiteral("SELECT 所在区 FROM 基本データ WHERE No = 1"))
+                         .toString(),
+                     district.isEmpty() ? QStringLiteral("北町") : district);
+        } else {
+            QCOMPARE(rs.state(), RecordSet::State::Editing);
+            QCOMPARE(rs.value(QStringLiteral("所在区")).toString(), district);
+            QCOMPARE(rs.recordCount(), 2);
+        }
+    }
+
+    void boundTextReachesThePost() {
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        TextLink box(rs, QStringLiteral("登記１Ｆ"));
+        rs.edit();
+        box.text = QStringLiteral("66.24");
+        box.modified = true; // typed, box not yet left
+        rs.next();
+        QCOMPARE(
+            fileValue(p, QStringLiteral("SELECT 登記１Ｆ FROM 基本データ WHERE No = 1")).toDouble(),
+            66.24);
+        // A box whose text the column refuses stops the move.
+        rs.edit();
+        box.text = QStringLiteral("abc");
+        box.modified = true;
+        QVERIFY(!errorOf([&] { rs.first(); }).isEmpty());
+        QCOMPARE(rs.currentIndex(), 1);
+        QCOMPARE(rs.state(), RecordSet::State::Editing);
+    }
+
+    void searchesWithParameters() {
+        auto at = [](int y, int m, int d, QTime t) { return QDateTime(QDate(y, m, d), t); };
+        const QTime picker(16, 1, 0);
+        QList<QVariantMap> rows;
+        const QDate dates[] = {QDate(2002, 10, 12), QDate(2002, 10, 13), QDate(2002, 10, 14)};
+        for (int i = 0; i < 3; ++i) {
+            QVariantMap r = rec(i + 1, QStringLiteral("x"));
+            r.insert(
+                QStringLiteral("日付"),
+                QDateTime(dates[i], picker).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")));
+            rows << r;
+        }
+        Opened o(fresh(rows));
+        RecordSet& rs = *o.records;
+        const QString q = QStringLiteral("SELECT * FROM 基本データ \r\nWhere \r\n日付 >= "
+                                         ":Date_s\r\n and \r\n日付 <= :Date_e\r\n;\r\n");
+        rs.open(q, {{QStringLiteral("Date_s"), at(2002, 10, 12, QTime(22, 22, 32))},
+                    {QStringLiteral("Date_e"), at(2002, 10, 14, QTime(22, 22, 55))}});
+        QCOMPARE(rs.recordCount(), 2); // the 12th at 16:01 lies before the start bound
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 2);
+        rs.open(q, {{QStringLiteral("Date_s"), at(2002, 10, 13, QTime(22, 22, 32))},
+                    {QStringLiteral("Date_e"), at(2002, 10, 13, QTime(22, 22, 55))}});
+        QVERIFY(rs.isEmpty());
+        rs.open(QStringLiteral(
+            "SELECT * FROM 基本データ \r\nwhere 所有者氏名 Like \r\n'it''s%'\r\n;\r\n"));
+        QVERIFY(rs.isEmpty());
+        QVERIFY(!errorOf([&] { rs.open(QStringLiteral("select No from 基本データ")); }).isEmpty());
+        QVERIFY(!rs.isOpen());
+        QVERIFY(!errorOf([&] { rs.reopen(); }).isEmpty()); // the failed query is kept
+        QVERIFY(!rs.isOpen());
+    }
+
+    void refreshSeesOtherWritesAndKeepsPlace() {
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.next();
+        {
+            Connection other;
+            other.open(connectionStringFor(p));
+            QSqlQuery q(other.database());
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO 基本データ (No) VALUES (3)")));
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM 基本データ WHERE No = 1")));
+        }
+        rs.refresh();
+        QCOMPARE(rs.recordCount(), 2);
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 2);
+        QCOMPARE(rs.currentIndex(), 0);
+    }
+
+    void lockedFileReportsAndKeepsTheEdit() {
+        const QString p = fresh({rec(1, QStringLiteral("a"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.edit();
+        rs.setValue(QStringLiteral("備考"), QStringLiteral("メモ"));
+        QString error;
+        {
+            Connection other;
+            other.open(connectionStringFor(p));
+            QSqlQuery q(other.database());
+            QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            error = errorOf([&] { rs.post(); });
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        }
+        QCOMPARE(error,
+                 QStringLiteral("データベースファイルは他のユーザーが使用中でロックされています"));
+        QCOMPARE(rs.state(), RecordSet::State::Editing);
+        rs.post();
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT 備考 FROM 基本データ")).toString(),
+                 QStringLiteral("メモ"));
+    }
+
+    void blobFromFileAndErase() {
+        const QString p = fresh({rec(1, QStringLiteral("a"), QByteArray("old"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        const QString file = dir.filePath(QStringLiteral("plan.hbd"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("$headerpas\r\n10\r\n");
+        f.close();
+        QVERIFY(!errorOf([&] { rs.loadBlobFromFile(QStringLiteral("zumen"), file); }).isEmpty());
+        rs.edit();
+        QCOMPARE(errorOf([&] {
+                     rs.loadBlobFromFile(QStringLiteral("zumen"),
+                                         dir.filePath(QStringLiteral("none.hbd")));
+                 }),
+                 QStringLiteral("ファイルが見つかりません"));
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 3);
+        rs.loadBlobFromFile(QStringLiteral("zumen"), file);
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 16);
+        rs.post();
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT zumen FROM 基本データ")).toByteArray(),
+                 QByteArray("$headerpas\r\n10\r\n"));
+        rs.edit();
+        rs.setValue(QStringLiteral("zumen"), QByteArray()); // erased, waits for the post
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 0);
+        rs.cancel();
+        QCOMPARE(rs.blobLength(QStringLiteral("zumen")), 16);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordSet)
+#include "test_recordset.moc"

@@ -65,7 +65,16 @@ WorkbookStream extractWorkbookStream(const QByteArray& bytes, const QString& nam
         xlsmsg::notWorkbook(name);
     }
     static std::once_flag once;
-    std::call_once(once, [] { gsf_init(); });
+    std::call_once(once, [] {
+        gsf_init();
+        // Damaged containers make libgsf log each bad sector; the caller reports the damage.
+        const auto quiet = [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {};
+        for (const char* domain : {"libgsf", "libgsf:msole"})
+            g_log_set_handler(
+                domain,
+                GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_MESSAGE),
+                quiet, nullptr);
+    });
 
     Ref<GsfInput> source(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
                                               gsf_off_t(bytes.size()), FALSE));

@@ -112,10 +112,10 @@ private:
     size_t pos_ = 0;
 };
 
-QByteArray utf16le(const char* s) {
+QByteArray utf16le(const QByteArray& s) {
     QByteArray out;
-    for (const char* p = s; *p; ++p) {
-        out.append(*p);
+    for (char c : s) {
+        out.append(c);
         out.append('\0');
     }
     return out;
@@ -159,8 +159,7 @@ void walk(QByteArray& stream, const std::function<uint8_t(uint8_t, size_t, size_
     }
 }
 
-Outcome decryptXor(QByteArray& stream, uint16_t key, uint16_t verifier) {
-    const QByteArray pw(kDefaultPassword);
+Outcome decryptXor(QByteArray& stream, uint16_t key, uint16_t verifier, const QByteArray& pw) {
     if (xorKey(pw) != key || xorVerifier(pw) != verifier) return Outcome::WrongPassword;
     const std::array<uint8_t, 16> arr = xorArray(pw, key);
     walk(stream, [&](uint8_t c, size_t p, size_t len) {
@@ -210,22 +209,23 @@ uint16_t xorKey(const QByteArray& password) {
     return key;
 }
 
-Outcome decryptStream(QByteArray& stream, const QByteArray& filePass, int biffVersion) {
+Outcome decryptStream(QByteArray& stream, const QByteArray& filePass, int biffVersion,
+                      const QByteArray& password) {
     biff::Cursor c(reinterpret_cast<const uint8_t*>(filePass.constData()), size_t(filePass.size()));
     if (biffVersion < 8) {
         const uint16_t key = c.u16(), verifier = c.u16();
         if (!c.ok()) return Outcome::Unsupported;
-        return decryptXor(stream, key, verifier);
+        return decryptXor(stream, key, verifier, password);
     }
     const uint16_t type = c.u16();
     if (type == 0) {
         const uint16_t key = c.u16(), verifier = c.u16();
         if (!c.ok()) return Outcome::Unsupported;
-        return decryptXor(stream, key, verifier);
+        return decryptXor(stream, key, verifier, password);
     }
     if (type != 1) return Outcome::Unsupported;
     const uint16_t major = c.u16(), minor = c.u16();
-    const QByteArray pw = utf16le(kDefaultPassword);
+    const QByteArray pw = utf16le(password);
     if (major == 1 && minor == 1) {
         const QByteArray salt = c.bytes(16), verifier = c.bytes(16), hash = c.bytes(16);
         if (!c.ok()) return Outcome::Unsupported;

@@ -17,9 +17,11 @@ enum class Outcome {
 // The password Excel-compatible writers use when a file must be encrypted without one.
 inline constexpr char kDefaultPassword[] = "VelvetSweatshop";
 
-// Decrypts `stream` in place, given the data of its FILEPASS record and the BIFF version
-// (5 or 8). Record headers and the records that are never encrypted are left as they are.
-Outcome decryptStream(QByteArray& stream, const QByteArray& filePass, int biffVersion);
+// Decrypts `stream` in place, given the data of its FILEPASS record, the BIFF version (5 or
+// 8) and the password (ASCII). Record headers and the records that are never encrypted are
+// left as they are. The stream is untouched unless the password verifies.
+Outcome decryptStream(QByteArray& stream, const QByteArray& filePass, int biffVersion,
+                      const QByteArray& password = kDefaultPassword);
 
 // The XOR-obfuscation verifier and key of a password (of at most 15 bytes).
 uint16_t xorVerifier(const QByteArray& password);

@@ -54,6 +54,8 @@ void readFont(Context& ctx, const Record& r) {
         f.name = byteString8(ctx, c);
     }
     if (f.charset == 128) ctx.countryJapan = true;
+    if (f.charset == 129 || f.charset == 130 || f.charset == 134 || f.charset == 136)
+        ctx.otherEastAsian = true;
     ctx.biff2FontColorTarget = int(ctx.book.fonts.size());
     ctx.book.fonts.push_back(f);
 }
@@ -338,6 +340,9 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
         Cursor c = r.cursor();
         const uint16_t ui = c.u16(), sys = c.u16();
         if (ui == 81 || sys == 81) ctx.countryJapan = true;
+        for (uint16_t country : {ui, sys})
+            if (country == 82 || country == 86 || country == 88 || country == 886)
+                ctx.otherEastAsian = true;
         return true;
     }
     case 0x003D: {
@@ -411,7 +416,11 @@ void finishBook(Context& ctx) {
     Workbook& b = ctx.book;
     b.biffVersion = ctx.biff;
     if (ctx.biff < 8 && !ctx.sawCodepage) b.codepage = ctx.decoder.codepage();
-    b.japanese = ctx.countryJapan || b.codepage == 932 || b.codepage == 10001;
+    // The program shows sheets the Japanese way unless the workbook comes from a Chinese or
+    // Korean setting, where the locale-dependent built-in formats mean something else.
+    const bool otherCodepage =
+        b.codepage == 936 || b.codepage == 949 || b.codepage == 950 || b.codepage == 1361;
+    b.japanese = ctx.countryJapan || !(ctx.otherEastAsian || otherCodepage);
     if (b.fonts.empty()) b.fonts.push_back(Font());
     if (b.xfs.empty()) {
         CellFormat x;

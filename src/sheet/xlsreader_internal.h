@@ -43,7 +43,8 @@ struct Context {
     std::vector<int> externSheetTab; // BIFF8 XTI index -> first sheet (BOUNDSHEET index)
     int formatCount = 0;             // FORMAT records seen (positional ids of BIFF2-4)
     bool countryJapan = false;
-    size_t cellBudget = 0; // cells that may still be created
+    bool otherEastAsian = false; // Chinese or Korean settings: ids 27-36 mean other formats
+    size_t cellBudget = 0;       // cells that may still be created
     int biff2FontColorTarget = -1;
     std::map<uint32_t, int> biff2AttrXf; // synthesized XFs of BIFF2 cell attributes
 };

@@ -1,1 +1,0 @@
-// The widget set of the main window.

@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace tovera {
 
@@ -60,6 +61,7 @@ struct RecordSet::Impl {
     QList<bool> changed;
     bool modified = false;
     QList<RecordLink*> links;
+    std::optional<QSqlQuery> rowQuery; // prepared while open: one record by rowid
 
     int indexOf(const QString& name) const {
         for (int i = 0; i < columns.size(); ++i)
@@ -144,22 +146,18 @@ struct RecordSet::Impl {
         row = QList<QVariant>(columns.size());
         blobLens = QList<qint64>(columns.size(), 0);
         if (current < 0 || current >= keys.size()) return;
-        QStringList select;
-        for (const Column& c : columns)
-            select << (c.def.kind == ColumnKind::Blob ? QStringLiteral("length(%1)")
-                                                      : QStringLiteral("%1"))
-                          .arg(quoted(c.name));
-        QSqlQuery q(connection.database());
-        q.setForwardOnly(true);
-        if (!q.prepare(
-                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                    .arg(select.join(QLatin1Char(',')), quoted(QString::fromUtf8(kRecordTable)))))
-            throwDatabaseError(q.lastError());
-        q.addBindValue(keys[current]);
+        if (!rowQuery) prepareRowQuery();
+        QSqlQuery& q = *rowQuery;
+        q.bindValue(0, keys[current]);
         if (!q.exec()) throwDatabaseError(q.lastError());
-        if (!q.next()) return; // deleted behind our back: an empty record
+        if (!q.next()) { // deleted behind our back: an empty record
+            q.finish();
+            return;
+        }
+        QSqlRecord values = q.record();
+        q.finish(); // ends the read, so the statement holds no lock between moves
         for (int i = 0; i < columns.size(); ++i) {
-            const QVariant v = q.value(i);
+            const QVariant v = values.value(i);
             if (columns[i].def.kind == ColumnKind::Blob)
                 blobLens[i] = v.isNull() ? 0 : v.toLongLong();
             else if (columns[i].def.kind == ColumnKind::Date && !v.isNull()) {
@@ -167,6 +165,23 @@ struct RecordSet::Impl {
                 row[i] = d.isValid() ? QVariant(d) : v;
             } else
                 row[i] = v;
+        }
+    }
+
+    void prepareRowQuery() {
+        QStringList select;
+        for (const Column& c : columns)
+            select << (c.def.kind == ColumnKind::Blob ? QStringLiteral("length(%1)")
+                                                      : QStringLiteral("%1"))
+                          .arg(quoted(c.name));
+        rowQuery.emplace(connection.database());
+        rowQuery->setForwardOnly(true);
+        if (!rowQuery->prepare(
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                    .arg(select.join(QLatin1Char(',')), quoted(QString::fromUtf8(kRecordTable))))) {
+            const QSqlError e = rowQuery->lastError();
+            rowQuery.reset();
+            throwDatabaseError(e);
         }
     }
 
@@ -200,6 +215,7 @@ void RecordSet::open(const QString& sql, const QVariantMap& params) {
     close();
     d->sql = sql;
     d->params = params;
+    d->rowQuery.reset();
     if (!d->connection.isOpen()) throw EDatabaseError(QStringLiteral("接続が開かれていません"));
     d->readColumns();
     d->keys = d->readKeys();
@@ -225,6 +241,7 @@ void RecordSet::closeDiscarding() {
     const bool wasOpen = d->state != State::Closed;
     d->state = State::Closed;
     d->keys.clear();
+    d->rowQuery.reset();
     d->current = -1;
     d->row.clear();
     d->blobLens.clear();

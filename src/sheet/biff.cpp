@@ -9,10 +9,7 @@
 namespace tovera::biff {
 
 size_t Cursor::remaining() const {
-    size_t n = 0;
-    for (size_t i = seg_; i < segments_.size(); ++i)
-        n += i == seg_ ? segments_[i].size - pos_ : segments_[i].size;
-    return n;
+    return total_ - consumed_ - pos_;
 }
 
 size_t Cursor::remainingInSegment() const {
@@ -21,6 +18,7 @@ size_t Cursor::remainingInSegment() const {
 
 bool Cursor::nextSegment() {
     while (seg_ < segments_.size() && pos_ >= segments_[seg_].size) {
+        consumed_ += segments_[seg_].size;
         ++seg_;
         pos_ = 0;
     }
@@ -93,6 +91,7 @@ QString Cursor::chars8(size_t count, uint8_t flags) {
         }
         if (pos_ >= segments_[seg_].size) {
             // The characters go on in the next segment after a fresh flag byte.
+            consumed_ += segments_[seg_].size;
             ++seg_;
             pos_ = 0;
             if (seg_ < segments_.size() && segments_[seg_].size > 0)

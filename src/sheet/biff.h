@@ -33,8 +33,10 @@ struct Segment {
 class Cursor {
 public:
     Cursor() = default;
-    Cursor(const uint8_t* data, size_t size) { segments_.push_back({data, size}); }
-    explicit Cursor(std::vector<Segment> segments) : segments_(std::move(segments)) {}
+    Cursor(const uint8_t* data, size_t size) : segments_{{data, size}}, total_(size) {}
+    explicit Cursor(std::vector<Segment> segments) : segments_(std::move(segments)) {
+        for (const Segment& s : segments_) total_ += s.size;
+    }
 
     bool ok() const { return ok_; }
     // Bytes left in all segments.
@@ -61,6 +63,8 @@ private:
     std::vector<Segment> segments_;
     size_t seg_ = 0;
     size_t pos_ = 0;
+    size_t total_ = 0;    // bytes in all segments
+    size_t consumed_ = 0; // bytes of finished segments before seg_
     bool ok_ = true;
 };
 

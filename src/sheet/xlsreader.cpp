@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <map>
+#include <set>
 
 namespace tovera {
 
@@ -491,6 +493,9 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
 
     // Sheets at their recorded offsets, or in stream order when an offset is wrong.
     const std::vector<size_t> order = substreamOffsets(stream, reader.position());
+    std::map<size_t, size_t> orderIndex;
+    for (size_t k = 0; k < order.size(); ++k) orderIndex[order[k]] = k;
+    std::set<size_t> done; // each substream is read once, however many entries name it
     size_t nextSequential = 0;
     int worksheetCount = 0;
     for (BoundSheet& bs : ctx.boundSheets) {
@@ -499,8 +504,9 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
             if (nextSequential >= order.size()) continue;
             offset = order[nextSequential];
         }
-        for (size_t k = 0; k < order.size(); ++k)
-            if (order[k] == offset) nextSequential = k + 1;
+        auto at = orderIndex.find(offset);
+        if (at != orderIndex.end()) nextSequential = at->second + 1;
+        if (!done.insert(offset).second) continue;
         if (bs.type != 0) continue;
         Cursor c(reinterpret_cast<const uint8_t*>(stream.constData()) + offset + 4, 4);
         c.u16();

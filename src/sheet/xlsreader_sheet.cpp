@@ -5,6 +5,7 @@
 #include "sheet/xlsreader_messages.h"
 
 #include <algorithm>
+#include <map>
 
 namespace tovera::xlsread {
 
@@ -644,24 +645,27 @@ void SheetReader::setup(const Record& r) {
 }
 
 void SheetReader::finish() {
-    // Resolve references to shared and array formulas now that every group is known.
+    // Resolve references to shared and array formulas now that every group is known; a
+    // group is found by its top-left cell.
+    using Key = std::pair<int, int>;
+    std::map<Key, const ArrayFormula*> arrays;
+    for (const ArrayFormula& a : sheet_.arrayFormulas)
+        arrays.emplace(Key(a.range.firstRow, a.range.firstColumn), &a);
+    std::map<Key, const SharedFormula*> shared;
+    for (const SharedFormula& sf : shared_)
+        shared.emplace(Key(sf.range.firstRow, sf.range.firstColumn), &sf);
     for (size_t index : expCells_) {
         PendingCell& p = cells_[index];
         const QByteArray& t = p.cell.formula->tokens;
         const auto* b = reinterpret_cast<const uint8_t*>(t.constData());
         const int rw = b[1] | (b[2] << 8);
         const int col = ctx_.biff == 2 ? b[3] : (b[3] | (b[4] << 8));
-        bool isArray = false;
-        for (const ArrayFormula& a : sheet_.arrayFormulas)
-            if (a.range.firstRow == rw && a.range.firstColumn == col &&
-                a.range.contains(p.row, p.cell.column))
-                isArray = true;
-        if (isArray) continue;
-        const SharedFormula* found = nullptr;
-        for (const SharedFormula& s : shared_) {
-            if (!s.range.contains(p.row, p.cell.column)) continue;
-            if (!found || (s.range.firstRow == rw && s.range.firstColumn == col)) found = &s;
-        }
+        auto a = arrays.find(Key(rw, col));
+        if (a != arrays.end() && a->second->range.contains(p.row, p.cell.column)) continue;
+        auto sf = shared.find(Key(rw, col));
+        const SharedFormula* found =
+            sf != shared.end() && sf->second->range.contains(p.row, p.cell.column) ? sf->second
+                                                                                   : nullptr;
         QByteArray resolved;
         if (found && ctx_.biff == 8 &&
             resolveSharedTokens(found->tokens, p.row, p.cell.column, resolved)) {

@@ -1,33 +1,120 @@
 #include "drawing/renderer.h"
 
+#include "drawing/render_fast.h"
+#include "drawing/render_plan.h"
 #include "platform/errors.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace tovera {
 
-// Placeholder bodies; the renderer is being written.
+namespace {
+
+constexpr int kWhiteWidth = 974; // the white picture made when there is no background file
+constexpr int kWhiteHeight = 718;
+
+// Reads `fileName` as a Windows bitmap of any depth, as 32-bit RGB. Raises EInOutError
+// when the file cannot be opened, EInvalidGraphic when it is not a bitmap.
+QImage loadBitmap(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Ask the system for the reason, as an open of the file would report it.
+        const QByteArray local = QFile::encodeName(fileName);
+        errno = 0;
+        if (std::FILE* f = std::fopen(local.constData(), "rb")) {
+            std::fclose(f);
+            throwOpenError(fileName, EIO);
+        }
+        throwOpenError(fileName, errno ? errno : EIO);
+    }
+    const QByteArray bytes = file.readAll();
+    QImage image;
+    // Only the "BM" signature is a Windows bitmap; anything else is refused even when some
+    // other reader could take it.
+    if (!bytes.startsWith("BM") || !image.loadFromData(bytes, "BMP") || image.isNull())
+        throw EInvalidGraphic(QStringLiteral("ビットマップイメージが不正です"));
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Cuts or extends `image` to `size`, keeping its top-left content; added area is white.
+QImage fitToArea(const QImage& image, const QSize& size) {
+    if (image.size() == size) return image;
+    QImage fitted(size, QImage::Format_RGB32);
+    fitted.fill(Qt::white);
+    const int w = std::min(size.width(), image.width());
+    const int h = std::min(size.height(), image.height());
+    for (int y = 0; y < h; ++y)
+        std::memcpy(fitted.scanLine(y), image.constScanLine(y), size_t(w) * 4);
+    return fitted;
+}
+
+} // namespace
+
 void DrawingCanvas::prepareCanvas(DrawingModel& model, const QString& fileName) {
     model.clearCurrentFloor();
-    backgroundBitmap = QImage(areaSize, QImage::Format_RGB32);
-    backgroundBitmap.fill(Qt::white);
-    backgroundFile = fileName;
-    drawBuffer = backgroundBitmap;
+    QImage background;
+    QString file;
+    if (!fileName.isEmpty() && QFileInfo(fileName).isFile()) {
+        background = loadBitmap(fileName); // raises before either picture changes
+        file = fileName;
+    } else {
+        background = QImage(kWhiteWidth, kWhiteHeight, QImage::Format_RGB32);
+        background.fill(Qt::white);
+    }
+    backgroundBitmap = fitToArea(background, areaSize);
+    backgroundFile = file;
+    drawBuffer = QImage(backgroundBitmap.size(), QImage::Format_RGB32);
     renderDrawing(model);
 }
 
-QString DrawingCanvas::caption() const { return QStringLiteral("Tovera : ") + backgroundFile; }
+QString DrawingCanvas::caption() const {
+    return QStringLiteral("Tovera : ") + backgroundFile;
+}
 
 void DrawingCanvas::renderDrawing(const DrawingModel& model) {
-    drawBuffer = backgroundBitmap.copy();
-    QPainter p(&drawBuffer);
-    drawPlan(p, model);
-    p.end();
+    if (drawBuffer.size() != backgroundBitmap.size() || drawBuffer.format() != QImage::Format_RGB32)
+        drawBuffer = QImage(backgroundBitmap.size(), QImage::Format_RGB32);
+    if (!drawBuffer.isNull()) {
+        // The background, pixel for pixel, into the buffer kept from frame to frame.
+        const qsizetype bytes = backgroundBitmap.sizeInBytes();
+        if (backgroundBitmap.format() == QImage::Format_RGB32 &&
+            drawBuffer.bytesPerLine() == backgroundBitmap.bytesPerLine())
+            std::memcpy(drawBuffer.bits(), backgroundBitmap.constBits(), size_t(bytes));
+        else
+            drawBuffer = backgroundBitmap.convertToFormat(QImage::Format_RGB32);
+        QPainter painter(&drawBuffer);
+        drawPlan(painter, model);
+    }
     if (present) present(drawBuffer);
 }
 
-void drawPlan(QPainter& painter, const DrawingModel& model) { drawGrid(painter, model); }
+QImage DrawingCanvas::frameRgb888() const {
+    return drawBuffer.convertToFormat(QImage::Format_RGB888);
+}
 
-void drawGrid(QPainter&, const DrawingModel&) {}
+void drawPlan(QPainter& painter, const DrawingModel& model) {
+    if (render::drawPlanFast(painter, model)) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    render::PainterSink sink(painter);
+    render::emitGrid(sink, model);
+    render::emitFloor(sink, model);
+    sink.finish();
+    painter.restore();
+}
+
+void drawGrid(QPainter& painter, const DrawingModel& model) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    render::PainterSink sink(painter);
+    render::emitGrid(sink, model);
+    sink.finish();
+    painter.restore();
+}
 
 } // namespace tovera

@@ -19,9 +19,9 @@ public:
     static constexpr int AreaWidth = 590;
     static constexpr int AreaHeight = 410;
 
-    QImage backgroundBitmap;   // background of every frame, cut or extended to the area
-    QImage drawBuffer;         // the off-screen frame, the size of backgroundBitmap
-    QString backgroundFile;    // path of the background picture; empty when none
+    QImage backgroundBitmap; // background of every frame, cut or extended to the area
+    QImage drawBuffer;       // the off-screen frame, the size of backgroundBitmap
+    QString backgroundFile;  // path of the background picture; empty when none
     QSize areaSize{AreaWidth, AreaHeight};
 
     // Called with the finished frame at the end of every renderDrawing (the copy to the
@@ -40,6 +40,9 @@ public:
 
     // Composes one full frame of `model` into drawBuffer and calls `present`.
     void renderDrawing(const DrawingModel& model);
+
+    // The last frame as a 24-bit picture (red, green, blue bytes; no alpha).
+    QImage frameRgb888() const;
 };
 
 // Draws the grid and the floor set of model.currentFloor onto `painter` (a surface whose

@@ -1,0 +1,36 @@
+#pragma once
+// Writing workbooks as Excel 97-2003 (BIFF8) files: the record stream in a compound file,
+// with the records spreadsheet programs expect (standard style formats, a shared string
+// table split over CONTINUE records with its EXTSST index, DIMENSIONS, WINDOW1/2, COLINFO,
+// ROW, MERGEDCELLS, page setup and print areas).
+//
+// Kept from the model: values, formulas with their tokens and last results, fonts, cell
+// formats, number formats, column widths, row heights, hidden rows and columns, merges and
+// the date system. A formula the file could not hold on its own (it refers to defined names,
+// other sheets or other workbooks, or it was read from an older BIFF version) is written as
+// its last result.
+
+#include "sheet/workbook.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace tovera {
+
+// The only file type written: Excel 97-2003 workbook.
+constexpr int kFileTypeExcel97 = 4;
+
+// The BIFF8 record stream ("Workbook" stream) of `book`. Never fails.
+QByteArray workbookStream(const Workbook& book);
+
+// The complete .xls file (compound file holding the Workbook stream). Raises EOleException
+// when the container cannot be built.
+QByteArray saveWorkbookBytes(const Workbook& book);
+
+// Writes `book` to `path` as file type `fileType`; only kFileTypeExcel97 is supported,
+// another type raises EOleException. The file is written to a temporary file in the same
+// folder and renamed over `path`, so a failure never damages an existing file. Failures
+// raise EOleException whose Japanese text names the file and the cause.
+void saveWorkbookFile(const Workbook& book, const QString& path, int fileType);
+
+} // namespace tovera

@@ -1,0 +1,97 @@
+#pragma once
+// Pieces shared by the workbook writer's source files.
+
+#include "sheet/workbook.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace tovera::xlswrite {
+
+constexpr int kMaxRecordData = 8224;
+
+// The data of one record, built little-endian.
+class Body {
+public:
+    Body& u8(unsigned v) {
+        b_.append(char(v & 0xFF));
+        return *this;
+    }
+    Body& u16(unsigned v) { return u8(v).u8(v >> 8); }
+    Body& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+    Body& f64(double v);
+    Body& raw(const QByteArray& bytes) {
+        b_.append(bytes);
+        return *this;
+    }
+    // A string with a 16-bit (str16) or 8-bit (str8) character count and the flag byte;
+    // 8-bit characters when every code unit is below 0x100.
+    Body& str16(const QString& s);
+    Body& str8(const QString& s);
+    const QByteArray& bytes() const { return b_; }
+    int size() const { return static_cast<int>(b_.size()); }
+
+private:
+    QByteArray b_;
+};
+
+// A record stream being written.
+class Stream {
+public:
+    void record(uint16_t id, const QByteArray& data);
+    void record(uint16_t id, const Body& body) { record(id, body.bytes()); }
+    // A record holding one string (STRING, or similar) continued over CONTINUE records
+    // with the repeated flag byte when it does not fit.
+    void stringRecord(uint16_t id, const QString& s);
+    qsizetype pos() const { return data_.size(); }
+    QByteArray& data() { return data_; }
+
+private:
+    QByteArray data_;
+};
+
+bool isCompressible(const QString& s);
+
+// The unique strings of the workbook, in order of first use.
+class StringTable {
+public:
+    int add(const QString& text, const QList<TextRun>& runs);
+    struct Entry {
+        QString text;
+        QList<TextRun> runs;
+    };
+    const std::vector<Entry>& entries() const { return entries_; }
+    uint32_t total() const { return total_; }
+
+private:
+    QHash<QString, int> index_;
+    std::vector<Entry> entries_;
+    uint32_t total_ = 0;
+};
+
+// How the model's indices become the file's.
+struct Mapping {
+    std::vector<uint16_t> xf; // model XF -> file XF
+    uint16_t defaultXf = 15;  // for an out-of-range XF
+    uint16_t fontFileIndex(int modelFont, int fontCount) const {
+        if (modelFont < 0 || modelFont >= fontCount) return 0;
+        return uint16_t(modelFont < 4 ? modelFont : modelFont + 1);
+    }
+    int fontCount = 0;
+    uint16_t mapXf(int modelXf) const {
+        return modelXf >= 0 && size_t(modelXf) < xf.size() ? xf[size_t(modelXf)] : defaultXf;
+    }
+};
+
+// Writes the substream of sheet `index` (BOF to EOF).
+QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
+
+// True when the BIFF8 tokens (with their extra data) can be written as they are: no
+// references to defined names, other sheets or workbooks, no shared-formula tokens and no
+// unknown tokens. `allowExp` admits a lone array reference (ptgExp).
+bool tokensSelfContained(const QByteArray& tokens, bool allowExp);
+
+} // namespace tovera::xlswrite

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tovera {
@@ -112,50 +111,7 @@ void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
 
 } // namespace
 
-namespace {
-
-// Reads the whole file into memory in large blocks.
-QByteArray readWholeFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    int fd;
-    do fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) throwOpenError(path, errno);
-
-    struct stat st;
-    size_t expected = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        expected = size_t(st.st_size);
-    QByteArray bytes(qsizetype(expected ? expected + 1 : 1 << 16), Qt::Uninitialized);
-    size_t used = 0;
-    for (;;) {
-        if (used == size_t(bytes.size())) bytes.resize(bytes.size() * 2);
-        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size()) - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            throw EInOutError(ioErrorText(error), error);
-        }
-        if (n == 0) break;
-        used += size_t(n);
-    }
-    ::close(fd);
-    bytes.truncate(qsizetype(used));
-    return bytes;
-}
-
-} // namespace
-
-ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path) {
-    model.clearAll();
-    const QByteArray bytes = readWholeFile(path);
-    return readDrawingData(model, host, bytes.constData(), size_t(bytes.size()));
-}
-
-ReadResult readDrawingData(DrawingModel& model, DrawingHost& host, const char* data, size_t size) {
-    model.clearAll();
-    FileText f(data, size);
+ReadResult readerdetail::readDrawingText(DrawingModel& model, DrawingHost& host, FileText& f) {
     const QByteArray header = f.readText();
     switch (headerKind(header.constData(), size_t(header.size()))) {
     case HeaderKind::Kind1:
@@ -173,6 +129,34 @@ ReadResult readDrawingData(DrawingModel& model, DrawingHost& host, const char* d
     host.renderDrawing();
     host.setMessagePanel(QStringLiteral("切替え"));
     return ReadResult::Ok;
+}
+
+namespace {
+
+// Closes the file however the read ends.
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+} // namespace
+
+ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path) {
+    model.clearAll();
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) throwOpenError(path, errno);
+    const FdCloser closer{fd};
+    FileText f(fd);
+    return readDrawingText(model, host, f);
+}
+
+ReadResult readDrawingData(DrawingModel& model, DrawingHost& host, const char* data, size_t size) {
+    model.clearAll();
+    FileText f(data, size);
+    return readDrawingText(model, host, f);
 }
 
 } // namespace tovera

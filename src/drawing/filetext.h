@@ -1,95 +1,112 @@
 #pragma once
-// A cursor over the bytes of a drawing file in memory, and the reader of the old
+// A cursor over the bytes of a drawing file, and the reader of the old
 // comma-separated layout that uses it. Internal to src/drawing.
 
 #include "drawing/model.h"
 #include "drawing/numbers.h"
 #include "drawing/readercommon.h"
+#include "drawing/readers.h"
 
 #include <QByteArray>
 #include <cstring>
+#include <vector>
 
 namespace tovera::readerdetail {
 
-// A cursor over the bytes of a drawing file. Only LF ends a line (a CR before it is
-// dropped with the line end); a byte 26 ends the file wherever it stands.
+// A cursor over the bytes of a drawing file, read from an open file in large blocks or
+// taken from memory. Only LF ends a line (a CR before it is dropped with the line end); a
+// byte 26 ends the file wherever it stands. Read failures raise EInOutError.
 class FileText {
 public:
-    FileText(const char* data, size_t size) : p_(data), end_(data + size) {
-        if (const void* eof = std::memchr(data, 26, size)) end_ = static_cast<const char*>(eof);
-    }
+    // Over `size` bytes at `data` (not owned; they must outlive the cursor).
+    FileText(const char* data, size_t size);
+    // Over the open file `fd` (not owned, not closed), from its current position, read in
+    // blocks of `blockSize` bytes (at least 1).
+    explicit FileText(int fd, size_t blockSize = size_t(1) << 20);
 
-    bool atEnd() const { return p_ == end_; }
+    // True once nothing is left to read.
+    bool atEnd() { return p_ == end_ && !more(); }
 
-    // A text line: its bytes up to the first CR or LF. Empty at the end of the file.
-    QByteArray readText() {
-        const char* textEnd = lineEnd();
-        if (const void* cr = std::memchr(p_, '\r', size_t(textEnd - p_)))
-            textEnd = static_cast<const char*>(cr);
-        QByteArray text(p_, textEnd - p_);
-        passLineEnd();
-        return text;
-    }
+    // A text line: its bytes up to the first CR or LF; the rest of the line is passed over.
+    // Empty at the end of the file.
+    QByteArray readText();
 
     // Passes over a line that is not used.
-    void skipLine() {
-        lineEnd();
-        passLineEnd();
-    }
+    void skipLine();
 
     // A number line: blanks, tabs and line ends before the number are passed over; the
     // number runs up to the next byte of code 32 or below; the rest of its line is passed
-    // over. At the end of the file a number reads as 0.
+    // over. At the end of the file a number reads as 0. Raises EInOutError
+    // "入力値が数値ではありません" when the run is not a number.
     int32_t readInteger() {
         const char *b, *e;
         int32_t value = 0;
-        if (nextToken(b, e) && !drawnum::parseInteger(b, e, value)) throwNotANumber();
+        if (token(b, e)) {
+            if (!drawnum::parseInteger(b, e, value)) throwNotANumber();
+            passRest();
+        }
         return value;
     }
 
     double readReal() {
         const char *b, *e;
         double value = 0;
-        if (nextToken(b, e) && !drawnum::parseReal(b, e, value)) throwNotANumber();
+        if (token(b, e)) {
+            if (!drawnum::parseReal(b, e, value)) throwNotANumber();
+            passRest();
+        }
         return value;
     }
 
 private:
-    // Sets nl_ to the LF that ends the current line (or the end) and returns it.
-    const char* lineEnd() {
-        const void* nl = std::memchr(p_, '\n', size_t(end_ - p_));
-        nl_ = nl ? static_cast<const char*>(nl) : end_;
-        return nl_;
-    }
-    void passLineEnd() { p_ = nl_ == end_ ? end_ : nl_ + 1; }
+    static bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-    bool nextToken(const char*& b, const char*& e) {
+    // Finds the next number's run and leaves the cursor at its end; false at the end of
+    // the file. The run stays valid until the cursor moves on.
+    bool token(const char*& b, const char*& e) {
+        for (;;) {
+            while (p_ < end_ && blank(*p_)) ++p_;
+            if (p_ < end_) break;
+            if (!more()) return false;
+        }
         const char* p = p_;
-        while (p < end_ && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-        if (p == end_) {
-            p_ = p;
-            return false;
+        for (;;) {
+            while (p<end_&& static_cast<unsigned char>(*p)> 32) ++p;
+            if (p < end_ || eof_) break;
+            const ptrdiff_t done = p - p_;
+            more();
+            p = p_ + done;
         }
-        b = p;
-        while (p<end_&& static_cast<unsigned char>(*p)> 32) ++p;
-        e = p;
-        // The rest of the line, the common line ends first.
-        if (p < end_ && *p == '\n') {
-            p_ = p + 1;
-        } else if (end_ - p >= 2 && p[0] == '\r' && p[1] == '\n') {
-            p_ = p + 2;
-        } else {
-            p_ = p;
-            lineEnd();
-            passLineEnd();
-        }
+        b = p_;
+        e = p_ = p;
         return true;
     }
 
-    const char* p_;
-    const char* end_;
-    const char* nl_ = nullptr;
+    // Passes over the rest of the current line, the common line ends first.
+    void passRest() {
+        if (p_ < end_ && *p_ == '\n') {
+            ++p_;
+        } else if (end_ - p_ >= 2 && p_[0] == '\r' && p_[1] == '\n') {
+            p_ += 2;
+        } else {
+            skipLine();
+        }
+    }
+
+    // Reads more bytes after those not yet consumed, which move to the buffer's start (the
+    // buffer grows when they fill it). False when the file has no more.
+    bool more();
+
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
+    bool eof_ = false; // nothing more to read beyond end_
 };
+
+// Reads a drawing file from its first line into the model (the lists already emptied),
+// as readDrawingFile does after opening it.
+ReadResult readDrawingText(DrawingModel& model, DrawingHost& host, FileText& f);
 
 // Reads lines 2 to 11 of a drawing of header kind 3 (the header line has been read) into
 // the model, reporting to the host; ends with the redraw and the gauge at 100. Raises

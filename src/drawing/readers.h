@@ -34,4 +34,9 @@ QList<QByteArray> splitStoredLines(const QByteArray& bytes);
 ReadResult readStoredDrawing(DrawingModel& model, DrawingHost& host,
                              const QList<QByteArray>& storedLines);
 
+// The same as readStoredDrawing(model, host, splitStoredLines(storedBytes)), with the same
+// results, model and errors, but the lines are split as they are read: no list of lines is
+// built, which makes it several times faster on large drawings.
+ReadResult readStoredBytes(DrawingModel& model, DrawingHost& host, const QByteArray& storedBytes);
+
 } // namespace tovera

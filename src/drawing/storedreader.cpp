@@ -14,45 +14,97 @@ namespace {
 
 using namespace readerdetail;
 
-// The read position in the stored lines.
-class StoredCursor {
+// Lines of a list made by splitStoredLines.
+class ListSource {
 public:
-    explicit StoredCursor(const QList<QByteArray>& lines) : lines_(lines) {}
-
-    // The next line, which the reader needs: past the end it is the list index error.
-    const QByteArray& need() {
-        if (pos_ >= lines_.size()) throwListIndex(pos_);
-        return lines_[pos_++];
+    explicit ListSource(const QList<QByteArray>& lines) : lines_(lines) {}
+    // Takes the next line; false when there is none.
+    bool next(const char*& b, const char*& e) {
+        if (pos_ >= lines_.size()) return false;
+        last_ = &lines_[pos_++];
+        b = last_->constData();
+        e = b + last_->size();
+        return true;
     }
-    // Passes over a line without looking at it; it need not exist.
-    void pass() { ++pos_; }
-
-    int32_t integer() {
-        const QByteArray& line = need();
-        int32_t v;
-        if (!drawnum::parseIntegerField(line.constData(), line.constData() + line.size(), v))
-            throwNotInteger(line.constData(), size_t(line.size()));
-        return v;
-    }
-
-    double real() {
-        const QByteArray& line = need();
-        double v;
-        if (!drawnum::parseRealField(line.constData(), line.constData() + line.size(), v))
-            throwNotReal(line.constData(), size_t(line.size()));
-        return v;
-    }
-
-    QByteArray text() { return need(); } // shares the line's bytes
-
-    qsizetype remaining() const { return pos_ < lines_.size() ? lines_.size() - pos_ : 0; }
+    // The line just taken, as a text (shares its bytes).
+    QByteArray text(const char*, const char*) const { return *last_; }
 
 private:
     const QList<QByteArray>& lines_;
     qsizetype pos_ = 0;
+    const QByteArray* last_ = nullptr;
 };
 
-TLine lineRecord(StoredCursor& c) {
+// Lines split from the stored bytes as they are taken: CR, LF and CR LF end a line, a NUL
+// byte ends the text, and a final line end gives no empty line after it.
+class BytesSource {
+public:
+    explicit BytesSource(const QByteArray& bytes) : p_(bytes.constData()), end_(p_ + bytes.size()) {
+        if (const void* nul = std::memchr(p_, '\0', size_t(bytes.size())))
+            end_ = static_cast<const char*>(nul);
+    }
+    bool next(const char*& b, const char*& e) {
+        if (p_ >= end_) return false;
+        const char* q = p_;
+        while (q < end_ && *q != '\r' && *q != '\n') ++q;
+        b = p_;
+        e = q;
+        if (q < end_) q += (*q == '\r' && end_ - q >= 2 && q[1] == '\n') ? 2 : 1;
+        p_ = q;
+        return true;
+    }
+    QByteArray text(const char* b, const char* e) const { return QByteArray(b, e - b); }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+// The read position (a line index from 0) over a source of lines.
+template <class Source> class StoredCursor {
+public:
+    explicit StoredCursor(Source& source) : source_(source) {}
+
+    // The next line, which the reader needs: past the end it is the list index error.
+    void need(const char*& b, const char*& e) {
+        if (!source_.next(b, e)) throwListIndex(pos_);
+        ++pos_;
+    }
+    // Passes over a line without looking at it; it need not exist.
+    void pass() {
+        const char *b, *e;
+        source_.next(b, e);
+        ++pos_;
+    }
+
+    int32_t integer() {
+        const char *b, *e;
+        need(b, e);
+        int32_t v;
+        if (!drawnum::parseIntegerField(b, e, v)) throwNotInteger(b, size_t(e - b));
+        return v;
+    }
+
+    double real() {
+        const char *b, *e;
+        need(b, e);
+        double v;
+        if (!drawnum::parseRealField(b, e, v)) throwNotReal(b, size_t(e - b));
+        return v;
+    }
+
+    QByteArray text() {
+        const char *b, *e;
+        need(b, e);
+        return source_.text(b, e);
+    }
+
+private:
+    Source& source_;
+    qsizetype pos_ = 0;
+};
+
+template <class C> TLine lineRecord(C& c) {
     TLine line;
     line.x1 = c.integer();
     line.y1 = c.integer();
@@ -64,7 +116,7 @@ TLine lineRecord(StoredCursor& c) {
     return line;
 }
 
-TLine shortLineRecord(StoredCursor& c) {
+template <class C> TLine shortLineRecord(C& c) {
     TLine line;
     line.x1 = c.integer();
     line.y1 = c.integer();
@@ -74,7 +126,7 @@ TLine shortLineRecord(StoredCursor& c) {
     return line;
 }
 
-TBox boxRecord(StoredCursor& c) {
+template <class C> TBox boxRecord(C& c) {
     TBox box;
     box.left = c.integer();
     box.top = c.integer();
@@ -85,19 +137,16 @@ TBox boxRecord(StoredCursor& c) {
 }
 
 // A section: its list is emptied first; one line passed over; a count c; c + 1 records
-// (none when c < 0), each appended once whole.
-template <class List, class Record>
-void section(StoredCursor& c, List& list, Record record, int linesPerRecord) {
+// (none when c < 0), each appended once whole. Running out of lines ends it with the list
+// index error, so the count cannot make it run longer than the text.
+template <class C, class List, class Record> void section(C& c, List& list, Record record) {
     List().swap(list);
     c.pass();
     const int64_t records = int64_t(c.integer()) + 1;
-    if (records <= 0) return;
-    // The lines left bound the records that can be complete.
-    list.reserve(size_t(std::min<int64_t>(records, c.remaining() / linesPerRecord + 1)));
     for (int64_t i = 0; i < records; ++i) list.push_back(record(c));
 }
 
-void readKind12(DrawingModel& m, DrawingHost& host, StoredCursor& c) {
+template <class C> void readKind12(DrawingModel& m, DrawingHost& host, C& c) {
     m.homeOriginX = c.integer();
     m.homeOriginY = c.integer();
     for (int i = 0; i < 4; ++i) c.integer(); // must convert, not used
@@ -117,13 +166,13 @@ void readKind12(DrawingModel& m, DrawingHost& host, StoredCursor& c) {
     showArea(host, AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
 
     for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
-        section(c, *list, lineRecord, 7);
+        section(c, *list, lineRecord<C>);
         host.setGauge(30);
     }
-    section(c, m.extraLines1F, shortLineRecord, 5);
+    section(c, m.extraLines1F, shortLineRecord<C>);
     host.setGauge(40);
     for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
-        section(c, *list, boxRecord, 5);
+        section(c, *list, boxRecord<C>);
         host.setGauge(60);
     }
     // The seven closing lines are passed over and may be missing.
@@ -132,32 +181,13 @@ void readKind12(DrawingModel& m, DrawingHost& host, StoredCursor& c) {
     host.setMessagePanel(QStringLiteral("読込完了.."));
 }
 
-} // namespace
-
-QList<QByteArray> splitStoredLines(const QByteArray& bytes) {
-    QList<QByteArray> lines;
-    const char* p = bytes.constData();
-    const char* end = p + bytes.size();
-    if (const void* nul = std::memchr(p, '\0', size_t(bytes.size())))
-        end = static_cast<const char*>(nul); // a NUL byte ends the text
-    lines.reserve((end - p) / 8 + 1);
-    while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n') ++q;
-        lines.append(QByteArray(p, q - p));
-        if (q == end) break;
-        q += (*q == '\r' && end - q >= 2 && q[1] == '\n') ? 2 : 1;
-        p = q;
-    }
-    return lines;
-}
-
-ReadResult readStoredDrawing(DrawingModel& model, DrawingHost& host,
-                             const QList<QByteArray>& storedLines) {
-    StoredCursor c(storedLines);
-    const QByteArray& header = c.need();
+template <class Source>
+ReadResult readStored(DrawingModel& model, DrawingHost& host, Source& source) {
+    StoredCursor<Source> c(source);
+    const char *b, *e;
+    c.need(b, e); // the header
     ReadResult result = ReadResult::Refused;
-    switch (headerKind(header.constData(), size_t(header.size()))) {
+    switch (headerKind(b, size_t(e - b))) {
     case HeaderKind::Kind1:
     case HeaderKind::Kind2:
         readKind12(model, host, c);
@@ -173,6 +203,27 @@ ReadResult readStoredDrawing(DrawingModel& model, DrawingHost& host,
     host.renderDrawing();
     host.setMessagePanel(QStringLiteral("切替え"));
     return result;
+}
+
+} // namespace
+
+QList<QByteArray> splitStoredLines(const QByteArray& bytes) {
+    QList<QByteArray> lines;
+    BytesSource source(bytes);
+    const char *b, *e;
+    while (source.next(b, e)) lines.append(QByteArray(b, e - b));
+    return lines;
+}
+
+ReadResult readStoredDrawing(DrawingModel& model, DrawingHost& host,
+                             const QList<QByteArray>& storedLines) {
+    ListSource source(storedLines);
+    return readStored(model, host, source);
+}
+
+ReadResult readStoredBytes(DrawingModel& model, DrawingHost& host, const QByteArray& storedBytes) {
+    BytesSource source(storedBytes);
+    return readStored(model, host, source);
 }
 
 } // namespace tovera

@@ -2,6 +2,7 @@
 // one-value-per-line layout, the old comma-separated layout, stored lines, and the model
 // and host left behind after a refusal or an error.
 
+#include "drawing/filetext.h"
 #include "drawing/readers.h"
 #include "drawing/recordinghost.h"
 #include "platform/codepage.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace tovera;
@@ -110,6 +112,34 @@ template <class E, class F> void expectError(F read, const QString& text) {
     QFAIL("no error");
 }
 
+// What a read leaves: the model, the result or the error's text, and the host's record.
+struct Outcome {
+    DrawingModel model;
+    QString result;
+    QStringList host;
+};
+
+template <class F> Outcome outcome(F read) {
+    Outcome o;
+    RecordingDrawingHost host;
+    try {
+        o.result = read(o.model, host) == ReadResult::Ok ? QStringLiteral("ok")
+                                                         : QStringLiteral("refused");
+    } catch (const Exception& e) {
+        o.result = e.message();
+    }
+    o.host << QString::number(host.gauge) << host.messagePanel << host.messages
+           << QString::number(host.renderCount);
+    for (const QString& box : host.areaBoxes) o.host << box;
+    return o;
+}
+
+void compareOutcomes(const Outcome& got, const Outcome& want) {
+    QCOMPARE(got.result, want.result);
+    QCOMPARE(got.host, want.host);
+    compareModels(got.model, want.model);
+}
+
 } // namespace
 
 class TestReaders : public QObject {
@@ -143,6 +173,9 @@ private slots:
     void storedErrors();
     void storedErrorLeavesMixedModel();
     void storedMissingLastBoxSection();
+    void blockBoundaries_data();
+    void blockBoundaries();
+    void largeFile();
 };
 
 void TestReaders::fileKinds12_data() {
@@ -191,6 +224,10 @@ void TestReaders::storedKinds12() {
     DrawingModel m2 = previousModel();
     QCOMPARE(readStoredDrawing(m2, host, lines.mid(0, lines.size() - 7)), ReadResult::Ok);
     compareModels(m2, basicModel());
+    // Split while read, from the bytes.
+    DrawingModel m3 = previousModel();
+    QCOMPARE(readStoredBytes(m3, host, dataBytes(file.toLatin1().constData())), ReadResult::Ok);
+    compareModels(m3, basicModel());
 }
 
 void TestReaders::fileGaugeAndPanel() {
@@ -639,3 +676,81 @@ void TestReaders::storedMissingLastBoxSection() {
 
 QTEST_GUILESS_MAIN(TestReaders)
 #include "test_readers.moc"
+
+void TestReaders::blockBoundaries_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    for (const char* f : {"basic_crlf.hbd", "spaced_numbers.hbd", "kind3.had",
+                          "ends_after_areas.hbd", "refused_space.hbd"})
+        QTest::newRow(f) << dataBytes(f);
+    QByteArray bad = dataBytes("basic_crlf.hbd");
+    QTest::newRow("error") << bad.replace("45.5", "4x5.5");
+    QByteArray cut = dataBytes("basic_lf.hbd");
+    QTest::newRow("byte 26") << cut.insert(cut.indexOf("box1"), "\x1a");
+}
+
+void TestReaders::blockBoundaries() {
+    // Read from a file in tiny blocks, every run and line crosses a block boundary; the
+    // result must be that of the bytes read from memory.
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("d.hbd");
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    const Outcome want = outcome([&](DrawingModel& m, DrawingHost& h) {
+        return readDrawingData(m, h, bytes.constData(), size_t(bytes.size()));
+    });
+    for (size_t block : {1, 2, 3, 7, 64}) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        const Outcome got = outcome([&](DrawingModel& m, DrawingHost& h) {
+            readerdetail::FileText f(fd, block);
+            return readerdetail::readDrawingText(m, h, f);
+        });
+        ::close(fd);
+        compareOutcomes(got, want);
+    }
+}
+
+void TestReaders::largeFile() {
+    // Several megabytes with a text line longer than a read block: the file, the same bytes
+    // in memory, and the stored forms read the same drawing.
+    QByteArray bytes = dataBytes("ends_after_areas.hbd");
+    const int records = 120000;
+    bytes += "1F\r\n" + QByteArray::number(records - 1) + "\r\n";
+    for (int i = 0; i < records; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        bytes += n + "\r\n" + n + "\r\n-" + n + "\r\n$" + QByteArray::number(i, 16) +
+                 "\r\n255\r\n" + QByteArray::number(i % 3) + "\r\n";
+        bytes += (i == 777 ? QByteArray(3 << 20, 'w') : "t" + n) + "\r\n";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.hbd");
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    const Outcome fromFile =
+        outcome([&](DrawingModel& m, DrawingHost& h) { return readDrawingFile(m, h, path); });
+    QCOMPARE(fromFile.result, QStringLiteral("ok"));
+    QCOMPARE(fromFile.model.lines1F.size(), size_t(records));
+    QCOMPARE(fromFile.model.lines1F[99999], line(99999, 99999, -99999, 99999, 255, 0, "t99999"));
+    QCOMPARE(fromFile.model.lines1F[777].text.size(), qsizetype(3 << 20));
+    QCOMPARE(fromFile.model.lines2F, LineList(1)); // the file has ended
+    compareOutcomes(outcome([&](DrawingModel& m, DrawingHost& h) {
+                        return readDrawingData(m, h, bytes.constData(), size_t(bytes.size()));
+                    }),
+                    fromFile);
+    // Stored, the drawing lacks its later sections: both stored forms fail alike.
+    const Outcome stored = outcome([&](DrawingModel& m, DrawingHost& h) {
+        return readStoredDrawing(m, h, splitStoredLines(bytes));
+    });
+    QCOMPARE(
+        stored.result,
+        QStringLiteral("リストのインデックスが範囲を超えています (%1)").arg(16 + 7 * records + 1));
+    QCOMPARE(stored.model.lines1F, fromFile.model.lines1F);
+    compareOutcomes(
+        outcome([&](DrawingModel& m, DrawingHost& h) { return readStoredBytes(m, h, bytes); }),
+        stored);
+}

@@ -1,0 +1,81 @@
+#include "drawing/filetext.h"
+
+#include "platform/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+namespace tovera::readerdetail {
+
+FileText::FileText(const char* data, size_t size) : p_(data), end_(data + size), eof_(true) {
+    if (const void* eof = std::memchr(data, 26, size)) end_ = static_cast<const char*>(eof);
+}
+
+FileText::FileText(int fd, size_t blockSize) : fd_(fd), buffer_(std::max<size_t>(blockSize, 1)) {
+    p_ = end_ = buffer_.data();
+}
+
+bool FileText::more() {
+    if (eof_) return false;
+    const size_t keep = size_t(end_ - p_);
+    if (keep == buffer_.size()) {
+        // One line fills the whole buffer: make room for more of it.
+        std::vector<char> bigger(buffer_.size() * 2);
+        std::memcpy(bigger.data(), p_, keep);
+        buffer_.swap(bigger);
+    } else if (keep > 0 && p_ != buffer_.data()) {
+        std::memmove(buffer_.data(), p_, keep);
+    }
+    char* fresh = buffer_.data() + keep;
+    p_ = buffer_.data();
+    end_ = fresh;
+    ssize_t n;
+    do n = ::read(fd_, fresh, buffer_.size() - keep);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        const int error = errno;
+        eof_ = true;
+        throw EInOutError(ioErrorText(error), error);
+    }
+    if (n == 0) {
+        eof_ = true;
+        return false;
+    }
+    if (const void* eof = std::memchr(fresh, 26, size_t(n))) {
+        n = static_cast<const char*>(eof) - fresh;
+        eof_ = true;
+    }
+    end_ = fresh + n;
+    return n > 0;
+}
+
+QByteArray FileText::readText() {
+    size_t searched = 0;
+    for (;;) {
+        const char* q = p_ + searched;
+        while (q < end_ && *q != '\r' && *q != '\n') ++q;
+        if (q == end_) {
+            searched = size_t(end_ - p_);
+            if (more()) continue;
+            q = end_; // the file has ended: the rest is the text (the bytes may have moved)
+        }
+        QByteArray text(p_, q - p_);
+        p_ = q;
+        skipLine();
+        return text;
+    }
+}
+
+void FileText::skipLine() {
+    for (;;) {
+        if (const void* nl = std::memchr(p_, '\n', size_t(end_ - p_))) {
+            p_ = static_cast<const char*>(nl) + 1;
+            return;
+        }
+        p_ = end_;
+        if (!more()) return;
+    }
+}
+
+} // namespace tovera::readerdetail

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 #include <cerrno>
 #include <cstdio>
@@ -32,12 +33,16 @@ QImage loadBitmap(const QString& fileName) {
         }
         throwOpenError(fileName, errno ? errno : EIO);
     }
-    const QByteArray bytes = file.readAll();
-    QImage image;
     // Only the "BM" signature is a Windows bitmap; anything else is refused even when some
-    // other reader could take it.
-    if (!bytes.startsWith("BM") || !image.loadFromData(bytes, "BMP") || image.isNull())
-        throw EInvalidGraphic(QStringLiteral("ビットマップイメージが不正です"));
+    // other reader could take it. The picture is read from the file as it goes (Qt's
+    // allocation limit refuses absurd sizes), never slurped whole.
+    QImage image;
+    if (file.peek(2) == "BM") {
+        QImageReader reader(&file, "BMP");
+        reader.setDecideFormatFromContent(false);
+        image = reader.read();
+    }
+    if (image.isNull()) throw EInvalidGraphic(QStringLiteral("ビットマップイメージが不正です"));
     return image.convertToFormat(QImage::Format_RGB32);
 }
 

@@ -505,6 +505,12 @@ private Q_SLOTS:
             png.save(&buffer, "PNG");
         }
         QTest::newRow("a PNG picture") << pngBytes;
+        // A bitmap header claiming 60000 x 60000 pixels over a few bytes of data.
+        QByteArray huge = bitmapFile(1, 1, 24, colourPattern);
+        for (int at : {18, 22}) {
+            huge[at] = char(0x60), huge[at + 1] = char(0xEA), huge[at + 2] = 0, huge[at + 3] = 0;
+        }
+        QTest::newRow("absurd size") << huge;
     }
     void notABitmap() {
         QFETCH(QByteArray, bytes);

@@ -1,0 +1,222 @@
+// Page 基本項目 and the record navigator over a real store: typing, leaving a box,
+// picking, the double-click copies and the navigator's buttons.
+
+#include "app/databound.h"
+#include "app/page_basic.h"
+#include "platform/dialogs.h"
+#include "records/recordset.h"
+#include "store_fixture.h"
+#include "widgets/hints.h"
+#include "widgets/navigator.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace tovera;
+
+namespace {
+
+QVariantMap row(int no, const QString& f1) {
+    return {{QStringLiteral("No"), no},
+            {QStringLiteral("所在区"), QStringLiteral("北町")},
+            {QStringLiteral("１Ｆ"), f1.toDouble()},
+            {QStringLiteral("床面積"), 100.5},
+            {QStringLiteral("日付"), QStringLiteral("1998-10-11T16:01:00.000")}};
+}
+
+} // namespace
+
+class TestBasicPage : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<Connection> connection;
+    std::unique_ptr<RecordSet> records;
+    std::unique_ptr<DistrictTable> districts;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<QWidget> window;
+    BasicPage* page = nullptr;
+    RecordNavigator* navigator = nullptr;
+    int n = 0;
+
+    QLineEdit* box(const QString& column) {
+        return qobject_cast<QLineEdit*>(page->field(column)->control());
+    }
+    QVariant stored(const QString& column, int no) {
+        return test::fileValue(
+            path,
+            QStringLiteral("SELECT \"%1\" FROM 基本データ WHERE No = %2").arg(column).arg(no));
+    }
+
+private Q_SLOTS:
+    void init() {
+        path = dir.filePath(QStringLiteral("p%1.mdb").arg(++n));
+        test::makeStore(path, {row(1, QStringLiteral("62.1")), row(2, QStringLiteral("70"))});
+        connection = std::make_unique<Connection>();
+        records = std::make_unique<RecordSet>(*connection);
+        districts = std::make_unique<DistrictTable>(*connection);
+        window = std::make_unique<QWidget>();
+        window->resize(900, 600);
+        page = new BasicPage(window.get(), *records, *districts, dialogs, window.get());
+        navigator = new RecordNavigator(window.get());
+        navigator->setGeometry(320, 520, 249, 64);
+        page->bindNavigator(navigator);
+        QVERIFY(openAtStartup(path, *connection, *records, *districts, dialogs));
+        page->loadDistricts();
+        dialogs.clear();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+    void cleanup() {
+        window.reset();
+        records.reset();
+        districts.reset();
+        connection.reset();
+    }
+
+    void layoutOfThePage() {
+        QCOMPARE(page->group(0)->title(), QStringLiteral("基本項目"));
+        QCOMPARE(page->group(3)->geometry(), QRect(480, 232, 333, 196));
+        QCOMPARE(hintOf(page->field(QStringLiteral("登記面積"))->control()),
+                 QStringLiteral("ダブルクリックで床面積を転記！"));
+        auto* structure = qobject_cast<QComboBox*>(page->field(QStringLiteral("構造"))->control());
+        QCOMPARE(structure->count(), 29);
+        QCOMPARE(structure->itemText(6), QStringLiteral("---"));
+        QVERIFY(structure->isEditable());
+        QVERIFY(!qobject_cast<QComboBox*>(page->field(QStringLiteral("新増改築"))->control())
+                     ->isEditable());
+        auto* district = qobject_cast<QComboBox*>(page->field(QStringLiteral("所在区"))->control());
+        QCOMPARE(district->count(), 12);
+        QCOMPARE(district->maxVisibleItems(), 15);
+        QCOMPARE(district->currentText(), QStringLiteral("北町"));
+        QCOMPARE(box(QStringLiteral("１Ｆ"))->text(), QStringLiteral("62.1"));
+        QCOMPARE(page->datePicker(QStringLiteral("日付"))->date(), QDate(1998, 10, 11));
+        QVERIFY(!page->datePicker(QStringLiteral("登記日"))->date().isValid()); // NULL: empty face
+        QVERIFY(!page->datePicker(QStringLiteral("登記日"))->checkBox()->isChecked());
+    }
+
+    void navigatorButtons() {
+        navigator->setButtonSize(18);
+        QCOMPARE(navigator->button(RecordNavigator::Next)->geometry().width(), 18);
+        QCOMPARE(navigator->button(RecordNavigator::Next)->x() -
+                     navigator->button(RecordNavigator::Prior)->x(),
+                 21);
+        QCOMPARE(hintOf(navigator->button(RecordNavigator::Refresh)),
+                 QStringLiteral("Refresh data"));
+        auto enabled = [&] {
+            QString s;
+            for (int b = 0; b < RecordNavigator::kButtonCount; ++b)
+                s += navigator->button(RecordNavigator::Button(b))->isEnabled() ? QLatin1Char('1')
+                                                                                : QLatin1Char('0');
+            return s;
+        };
+        QCOMPARE(enabled(), QStringLiteral("0011111001")); // on the first record, browsing
+        navigator->button(RecordNavigator::Last)->click();
+        QCOMPARE(enabled(), QStringLiteral("1100111001"));
+        navigator->button(RecordNavigator::Edit)->click();
+        QCOMPARE(enabled(), QStringLiteral("1100110111"));
+        QCOMPARE(navigator->rowEdit(0)->text(), QString());
+        navigator->button(RecordNavigator::Cancel)->click();
+        navigator->button(RecordNavigator::Delete)->click();
+        navigator->button(RecordNavigator::Delete)->click();
+        QCOMPARE(enabled(), QStringLiteral("0000101001")); // empty: insert and edit remain
+        records->closeDiscarding();
+        QCOMPARE(enabled(), QStringLiteral("0000000000"));
+    }
+
+    void typingThenNextPosts() {
+        QLineEdit* name = box(QStringLiteral("所有者氏名"));
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("abc"));
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        navigator->button(RecordNavigator::Next)->click();
+        QCOMPARE(records->currentIndex(), 1);
+        QCOMPARE(stored(QStringLiteral("所有者氏名"), 1).toString(), QStringLiteral("abc"));
+        QCOMPARE(navigator->rowEdit(1)->text(), QString()); // the navigator row follows the record
+        navigator->button(RecordNavigator::Prior)->click();
+        QCOMPARE(navigator->rowEdit(1)->text(), QStringLiteral("abc"));
+    }
+
+    void copyInEditModeIsPosted() {
+        navigator->button(RecordNavigator::Edit)->click();
+        page->DBEdit19DblClick();
+        page->DBEdit22DblClick();
+        QCOMPARE(box(QStringLiteral("登記１Ｆ"))->text(), QStringLiteral("62.1"));
+        navigator->button(RecordNavigator::Post)->click();
+        QVERIFY(dialogs.messages().isEmpty());
+        QCOMPARE(stored(QStringLiteral("登記１Ｆ"), 1).toDouble(), 62.1);
+        QCOMPARE(stored(QStringLiteral("登記面積"), 1).toDouble(), 100.5);
+        QVERIFY(stored(QStringLiteral("登記２Ｆ"), 1).isNull());
+    }
+
+    void copyInBrowseModeRefusedOnLeaving() {
+        QLineEdit* target = box(QStringLiteral("登記１Ｆ"));
+        target->setFocus();
+        QTest::mouseDClick(target, Qt::LeftButton);
+        QCOMPARE(target->text(), QStringLiteral("62.1"));
+        QCOMPARE(records->state(), RecordSet::State::Browsing); // the copy starts no edit
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_COMPARE(dialogs.messages(), QStringList{QStringLiteral(
+                                             "データセットが編集または挿入モードではありません.")});
+        QTRY_VERIFY(target->hasFocus());
+        QCOMPARE(target->selectedText(), QStringLiteral("62.1"));
+        QTest::keyClick(target, Qt::Key_Escape);
+        QCOMPARE(target->text(), QString());
+        QVERIFY(!page->field(QStringLiteral("登記１Ｆ"))->isModified());
+    }
+
+    void pickingDates_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("survey") << QStringLiteral("日付") << QTime(16, 1, 0);
+        QTest::newRow("validity") << QStringLiteral("有効開始") << QTime(16, 8, 6);
+        QTest::newRow("registration") << QStringLiteral("登記日") << QTime(16, 9, 13);
+    }
+    void pickingDates() {
+        QFETCH(QString, column);
+        QFETCH(QTime, time);
+        page->datePicker(column)->pick(QDate(2002, 10, 13));
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QCOMPARE(records->value(column).toDateTime(), QDateTime(QDate(2002, 10, 13), time));
+        QVERIFY(page->datePicker(column)->checkBox()->isChecked());
+        navigator->button(RecordNavigator::Post)->click();
+        QCOMPARE(stored(column, 1).toString(),
+                 QDateTime(QDate(2002, 10, 13), time)
+                     .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")));
+    }
+
+    void pickingFromLists() {
+        auto* structure = qobject_cast<QComboBox*>(page->field(QStringLiteral("構造"))->control());
+        structure->setCurrentIndex(6);
+        Q_EMIT structure->activated(6);
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        auto* district = qobject_cast<QComboBox*>(page->field(QStringLiteral("所在区"))->control());
+        district->setCurrentIndex(11);
+        Q_EMIT district->activated(11); // the lookup list writes at once
+        QCOMPARE(records->value(QStringLiteral("所在区")).toString(), QStringLiteral("緑ヶ丘"));
+        navigator->button(RecordNavigator::Post)->click();
+        QCOMPARE(stored(QStringLiteral("構造"), 1).toString(), QStringLiteral("---"));
+        QCOMPARE(stored(QStringLiteral("所在区"), 1).toString(), QStringLiteral("緑ヶ丘"));
+    }
+
+    void refusedNumberKeepsTheEdit() {
+        QLineEdit* area = box(QStringLiteral("２Ｆ"));
+        area->setFocus();
+        QTest::keyClicks(area, QStringLiteral("wide"));
+        navigator->button(RecordNavigator::Post)->click();
+        QCOMPARE(dialogs.messages(),
+                 QStringList{QStringLiteral("'wide' は列 ２Ｆ の数値ではありません.")});
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QCOMPARE(area->text(), QStringLiteral("wide"));
+    }
+};
+
+QTEST_MAIN(TestBasicPage)
+#include "test_basic_page.moc"

@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "records/dberror.h"
 #include "records/demo.h"
 #include "records/provider.h"
 #include "records/recordset.h"
@@ -231,6 +232,35 @@ private Q_SLOTS:
         QCOMPARE(samples.size(), 4);
         QVERIFY(samples.contains(sheet));
         QVERIFY(sheet.startsWith("\xD0\xCF\x11\xE0"));
+    }
+
+    // The provider's causes that the user reads in Japanese; anything else keeps its text.
+    void errorTexts_data() {
+        QTest::addColumn<QString>("native");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("read-only")
+            << QStringLiteral("attempt to write a readonly database") << QStringLiteral("8")
+            << QStringLiteral("データベースファイルが読み取り専用のため更新できません");
+        QTest::newRow("disk full")
+            << QStringLiteral("database or disk is full") << QStringLiteral("13")
+            << QStringLiteral("ディスクの空き領域が不足しているため書き込めません");
+        QTest::newRow("busy")
+            << QStringLiteral("database is locked") << QStringLiteral("5")
+            << QStringLiteral("データベースファイルは他のユーザーが使用中でロックされています");
+        QTest::newRow("not null") << QStringLiteral("NOT NULL constraint failed: 基本データ.No")
+                                  << QStringLiteral("19")
+                                  << QStringLiteral("列 No には値が必要です");
+        QTest::newRow("other") << QStringLiteral("no such column: 地番") << QStringLiteral("1")
+                               << QStringLiteral("no such column: 地番");
+    }
+    void errorTexts() {
+        QFETCH(QString, native);
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QCOMPARE(databaseErrorText(QSqlError(QStringLiteral("Unable to fetch row"), native,
+                                             QSqlError::StatementError, code)),
+                 text);
     }
 
     void largeDrawingsGrowToTheirSize() {

@@ -21,8 +21,8 @@ void reportError(Dialogs& dialogs, const std::exception& error) {
 
 FieldBinding::FieldBinding(QWidget* control, RecordSet& records, const QString& column,
                            Dialogs& dialogs, bool writeAtOnce, QObject* parent)
-    : QObject(parent), control_(control), records_(records), column_(column), dialogs_(dialogs),
-      writeAtOnce_(writeAtOnce) {
+    : QObject(parent), control_(control), records_(records), recordsAlive_(&records),
+      column_(column), dialogs_(dialogs), writeAtOnce_(writeAtOnce) {
     line_ = qobject_cast<QLineEdit*>(control);
     combo_ = qobject_cast<QComboBox*>(control);
     memo_ = qobject_cast<QPlainTextEdit*>(control);
@@ -50,6 +50,7 @@ FieldBinding::~FieldBinding() {
 }
 
 QString FieldBinding::shownText() const {
+    if (!control_) return QString();
     if (memo_) return memo_->toPlainText();
     if (line_) return line_->text();
     if (combo_) return combo_->currentText();
@@ -57,6 +58,7 @@ QString FieldBinding::shownText() const {
 }
 
 void FieldBinding::setShownText(const QString& text) {
+    if (!control_) return;
     const bool was = loading_;
     loading_ = true;
     if (memo_)
@@ -69,6 +71,7 @@ void FieldBinding::setShownText(const QString& text) {
 }
 
 void FieldBinding::reset() {
+    if (!recordsAlive_) return;
     setShownText(records_.isOpen() ? records_.text(column_) : QString());
     modified_ = false;
 }
@@ -79,7 +82,7 @@ void FieldBinding::setModifiedText(const QString& text) {
 }
 
 void FieldBinding::updateRecord() {
-    if (!modified_) return;
+    if (!modified_ || !control_ || !recordsAlive_) return;
     QString text = shownText();
     if (memo_) text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     records_.setValue(column_, text);
@@ -87,7 +90,7 @@ void FieldBinding::updateRecord() {
 }
 
 void FieldBinding::userChanged() {
-    if (loading_) return;
+    if (loading_ || !recordsAlive_) return;
     if (!modified_ && records_.state() == RecordSet::State::Closed) {
         // Nothing to edit: the key is refused.
         dialogs_.beep();
@@ -125,7 +128,8 @@ void FieldBinding::leave() {
     } catch (const std::exception& e) {
         reportError(dialogs_, e);
         // The box keeps the focus with its text selected.
-        QTimer::singleShot(0, control_, [this] {
+        QTimer::singleShot(0, control_, [this, self = QPointer<FieldBinding>(this)] {
+            if (!self || !control_) return;
             control_->setFocus(Qt::OtherFocusReason);
             if (line_) line_->selectAll();
             if (memo_) memo_->selectAll();

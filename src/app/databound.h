@@ -60,11 +60,12 @@ private:
     void leave();
     void setShownText(const QString& text);
 
-    QWidget* control_;
+    QPointer<QWidget> control_; // line_, combo_ and memo_ live as long as it
     QLineEdit* line_ = nullptr;
     QComboBox* combo_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     RecordSet& records_;
+    QPointer<RecordSet> recordsAlive_; // the window may release the record set first
     QString column_;
     Dialogs& dialogs_;
     bool writeAtOnce_;

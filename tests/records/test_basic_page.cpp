@@ -206,6 +206,16 @@ private Q_SLOTS:
         QCOMPARE(stored(QStringLiteral("所在区"), 1).toString(), QStringLiteral("緑ヶ丘"));
     }
 
+    // The window releases its record set before its pages; the controls outlive it safely.
+    void recordSetReleasedFirst() {
+        QLineEdit* name = box(QStringLiteral("所有者氏名"));
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("x"));
+        records.reset();
+        window.reset();
+        QVERIFY(!window);
+    }
+
     void refusedNumberKeepsTheEdit() {
         QLineEdit* area = box(QStringLiteral("２Ｆ"));
         area->setFocus();

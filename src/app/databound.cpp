@@ -46,7 +46,7 @@ FieldBinding::FieldBinding(QWidget* control, RecordSet& records, const QString& 
 }
 
 FieldBinding::~FieldBinding() {
-    records_.removeLink(this);
+    if (recordsAlive_) records_.removeLink(this);
 }
 
 QString FieldBinding::shownText() const {

@@ -24,6 +24,7 @@ void benchRead();
 void benchRecords();
 void benchSearch();
 void benchXls();
+void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
 
 } // namespace tovera::bench

@@ -76,18 +76,23 @@ private:
         const double reach = std::abs(uy) * halfLength + std::abs(ny) * halfWidth;
         const int firstRow = int(std::max(0.0, std::floor(my - reach - 1)));
         const int lastRow = int(std::min(double(height_ - 1), std::ceil(my + reach + 1)));
+        if (firstRow > lastRow || std::min(x1, x2) - 2 > width_ || std::max(x1, x2) + 2 < 0) return;
+        // For the row whose centre is yc above the middle, the band spans the x (relative to
+        // the middle) where |nx x + ny yc| <= halfWidth and |ux x + uy yc| <= halfLength:
+        // two intervals centred on lines of yc, of fixed half-widths.
         const double inx = 1 / nx, iux = 1 / ux;
+        const double acrossSlope = -ny * inx, acrossHalf = halfWidth * std::abs(inx);
+        const double alongSlope = -uy * iux, alongHalf = halfLength * std::abs(iux);
+        const double shift = mx - 0.5; // pixel x is set when x + 0.5 lies in the span
+        const double right = width_ - 1;
         const uint32_t argb = toArgb(color);
         for (int y = firstRow; y <= lastRow; ++y) {
             const double yc = y + 0.5 - my;
-            double a1 = (-halfWidth - ny * yc) * inx, b1 = (halfWidth - ny * yc) * inx;
-            if (a1 > b1) std::swap(a1, b1);
-            double a2 = (-halfLength - uy * yc) * iux, b2 = (halfLength - uy * yc) * iux;
-            if (a2 > b2) std::swap(a2, b2);
-            const double lo = std::max(a1, a2) + mx, hi = std::min(b1, b2) + mx;
-            if (lo > hi) continue;
-            const double from = std::max(std::ceil(lo - 0.5), 0.0);
-            const double to = std::min(std::floor(hi - 0.5), double(width_ - 1));
+            const double across = acrossSlope * yc, along = alongSlope * yc;
+            const double lo = std::max(across - acrossHalf, along - alongHalf) + shift;
+            const double hi = std::min(across + acrossHalf, along + alongHalf) + shift;
+            const double from = std::max(std::ceil(lo), 0.0);
+            const double to = std::min(std::floor(hi), right);
             if (from > to) continue;
             uint32_t* row = bits_ + qsizetype(y) * stride_;
             std::fill(row + int(from), row + int(to) + 1, argb);

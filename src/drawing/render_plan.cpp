@@ -44,24 +44,28 @@ void emitBoxes(Sink& sink, const BoxList& boxes, double zoom) {
 
 void emitGrid(Sink& sink, const DrawingModel& model) {
     const double z = model.zoom;
+    if (!std::isfinite(z)) return;
     const double ox = model.gridOriginX, oy = model.gridOriginY;
     const double px = model.gridPitchX, py = model.gridPitchY;
     const double left = clampFar(std::trunc(ox * z));
     const double top = clampFar(std::trunc(oy * z));
+    // A position that is not a number (an infinite pitch times k = 0) has no line.
+    const auto row = [&](double y, uint32_t color) {
+        if (!std::isnan(y)) sink.gridLine(left, clampFar(y), kGridLineEnd, clampFar(y), color);
+    };
+    const auto column = [&](double x, uint32_t color) {
+        if (!std::isnan(x)) sink.gridLine(clampFar(x), top, clampFar(x), kGridBoundY, color);
+    };
 
     const int rows = gridSteps(oy, py, z, kGridBoundY);
     for (int k = 0; k < rows; ++k) {
-        const double y = clampFar(std::trunc((k * py + oy) * z));
-        sink.gridLine(left, y, kGridLineEnd, y, kGridGreen);
-        const double yh = clampFar(std::trunc((k * py + oy + py / 2) * z));
-        sink.gridLine(left, yh, kGridLineEnd, yh, kGridYellow);
+        row(std::trunc((k * py + oy) * z), kGridGreen);
+        row(std::trunc((k * py + oy + py / 2) * z), kGridYellow);
     }
     const int columns = gridSteps(ox, px, z, kGridBoundX);
     for (int k = 0; k < columns; ++k) {
-        const double x = clampFar(std::trunc((k * px + ox) * z));
-        sink.gridLine(x, top, x, kGridBoundY, kGridGreen);
-        const double xh = clampFar(std::trunc((k * px + ox + px / 2) * z));
-        sink.gridLine(xh, top, xh, kGridBoundY, kGridYellow);
+        column(std::trunc((k * px + ox) * z), kGridGreen);
+        column(std::trunc((k * px + ox + px / 2) * z), kGridYellow);
     }
 }
 

@@ -228,11 +228,13 @@ private Q_SLOTS:
         QTest::newRow("negative pitch y") << 45.0 << -45.0 << 0.5 << false << true;
         QTest::newRow("nan pitch x") << nan << 45.0 << 0.5 << true << false;
         QTest::newRow("tiny pitch") << 1e-9 << 1e-300 << 0.5 << false << false;
+        // k = 0 gives no position (0 times infinity); k = 1 lies far beyond the bound.
         QTest::newRow("infinite pitch") << inf << inf << 0.5 << true << true;
         QTest::newRow("zero zoom") << 45.0 << 45.0 << 0.0 << false << false;
         QTest::newRow("negative zoom") << 45.0 << 45.0 << -0.5 << false << false;
         QTest::newRow("nan zoom") << 45.0 << 45.0 << nan << false << false;
         QTest::newRow("huge zoom") << 45.0 << 45.0 << 1e300 << true << true;
+        QTest::newRow("infinite zoom") << 45.0 << 45.0 << inf << false << false;
     }
     void gridGuards() {
         QFETCH(double, pitchX);
@@ -249,6 +251,10 @@ private Q_SLOTS:
         QCOMPARE(sink.count(true, render::kGridGreen) > 0, columnsDrawn);
         for (const auto& p : sink.parts)
             for (double v : {p.a, p.b, p.c, p.d}) QVERIFY(std::abs(v) <= render::kFarPixel);
+        if (std::isinf(pitchX)) {
+            // Nothing is drawn at x = 0 for the undefined first column.
+            QCOMPARE(frameOf(model).pixel(0, 200), kWhite);
+        }
         // The frame finishes either way, in both ways of drawing.
         model.lines1F.push_back(lineOf(0, 0, 100, 37, 0x0000FF));
         QCOMPARE(frameOf(model).size(), QSize(590, 410));

@@ -64,7 +64,7 @@ public:
 // pixel (0, 0) is the drawing's point (0, 0)); the one drawing routine shared by the view,
 // the command and printing. Antialiasing off. On a 32-bit QImage with no transform or
 // clip it writes the scanlines directly; on any other device it draws through QPainter.
-// A zoom that is not a finite number draws the grid only as far as it is defined.
+// A zoom that is not a finite number draws nothing (the background alone shows).
 void drawPlan(QPainter& painter, const DrawingModel& model);
 
 // Draws only the grid (green lines and yellow half lines) from the grid origin and pitch.

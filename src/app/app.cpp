@@ -1,1 +1,0 @@
-// The main window and its page controllers.

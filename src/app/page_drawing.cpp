@@ -1,0 +1,161 @@
+#include "app/page_drawing.h"
+
+#include "platform/dialogs.h"
+#include "widgets/controls.h"
+#include "widgets/hints.h"
+#include "widgets/icons.h"
+#include "widgets/sidebar.h"
+#include "widgets/statusbar.h"
+
+#include <QGroupBox>
+#include <QLabel>
+
+namespace tovera {
+
+namespace {
+constexpr int MessagePanel = 2;
+}
+
+DrawingPage::DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dialogs,
+                         QObject* parent)
+    : QObject(parent), statusBar_(statusBar), dialogs_(dialogs) {
+    InspectorBar3 = new SideBar(page);
+    InspectorBar3->setObjectName(QStringLiteral("InspectorBar3"));
+    InspectorBar3->setGeometry(0, 0, 140, 449);
+    const int menu = InspectorBar3->addPanel(QStringLiteral("図面メニュー"));
+    InspectorBar3->addItem(menu, QStringLiteral("図面表示"),
+                           themeIcon("image-x-generic", QStyle::SP_FileDialogContentsView));
+    InspectorBar3->addItem(menu, QStringLiteral("図面消去"),
+                           themeIcon("edit-clear", QStyle::SP_DialogResetButton));
+    InspectorBar3->addItem(menu, QStringLiteral("図面登録"),
+                           themeIcon("document-save", QStyle::SP_DialogSaveButton));
+    InspectorBar3->addItem(menu, QStringLiteral("図面書出"),
+                           themeIcon("document-save-as", QStyle::SP_DriveFDIcon));
+    ShellListView2 = new QWidget;
+    ShellListView2->setObjectName(QStringLiteral("ShellListView2"));
+    const int files = InspectorBar3->addHostPanel(QStringLiteral("図面ファイル"), ShellListView2);
+    InspectorBar3->setPanelOpen(files, false);
+
+    buildAreaGroup(page);
+    buildZoomGroup(page);
+
+    FlatTabControl1 = new FlatTabControl(page);
+    FlatTabControl1->setObjectName(QStringLiteral("FlatTabControl1"));
+    FlatTabControl1->setGeometry(260, 6, 597, 435);
+    FlatTabControl1->setTabSpacing(5);
+    FlatTabControl1->addTab(QStringLiteral("1F"));
+    FlatTabControl1->addTab(QStringLiteral("2F"));
+    FlatTabControl1->addTab(QStringLiteral("3F"));
+    setHint(FlatTabControl1, QStringLiteral("123Fをﾀﾌﾞで選択!"), true);
+
+    PaintBox1 = new PaintBox(FlatTabControl1);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->setGeometry(4, 4, DrawingCanvas::AreaWidth, DrawingCanvas::AreaHeight);
+    setHint(PaintBox1, QStringLiteral("拡大(左ｸﾘｯｸ)縮小(右)!"), true);
+    connect(PaintBox1, &PaintBox::paint, this, &DrawingPage::PaintBox1Paint);
+
+    canvas_.present = [this](const QImage& frame) { PaintBox1->setFrame(frame); };
+}
+
+DrawingPage::~DrawingPage() {
+    canvas_.present = nullptr;
+}
+
+void DrawingPage::buildAreaGroup(QWidget* page) {
+    areaGroup = new QGroupBox(QStringLiteral("面積等"), page);
+    areaGroup->setObjectName(QStringLiteral("GroupBox1"));
+    areaGroup->setGeometry(152, 22, 97, 227);
+    // Label and box pairs, top to bottom, in the order the user reads them.
+    const struct {
+        const char* label;
+        FlatEdit** box;
+        const char* name;
+    } rows[] = {{"F1", &FlatEdit1, "FlatEdit1"},
+                {"F2", &FlatEdit2, "FlatEdit2"},
+                {"F3", &FlatEdit3, "FlatEdit3"},
+                {"計", &FlatEdit5, "FlatEdit5"},
+                {"【１間長】", &FlatEdit4, "FlatEdit4"}};
+    int y = 18;
+    for (const auto& row : rows) {
+        auto* label = new QLabel(QString::fromUtf8(row.label), areaGroup);
+        label->setGeometry(8, y, 84, 14);
+        auto* box = new FlatEdit(areaGroup);
+        box->setObjectName(QString::fromLatin1(row.name));
+        box->setGeometry(8, y + 16, 81, 19);
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::ClickFocus);
+        *row.box = box;
+        y += 41;
+    }
+}
+
+void DrawingPage::buildZoomGroup(QWidget* page) {
+    zoomGroup = new QGroupBox(QStringLiteral("図面"), page);
+    zoomGroup->setObjectName(QStringLiteral("GroupBox2"));
+    zoomGroup->setGeometry(152, 269, 97, 92);
+    const QString hint = QStringLiteral("青はデーターあり!");
+    setHint(zoomGroup, hint, true);
+    zoomLabel = new QLabel(QStringLiteral("【拡大率】"), zoomGroup);
+    zoomLabel->setGeometry(8, 24, 84, 14);
+    zoomLabel->setToolTip(hint); // the controls in the group pop up the group's hint
+    ZoomDisp = new FlatEdit(zoomGroup);
+    ZoomDisp->setObjectName(QStringLiteral("ZoomDisp"));
+    ZoomDisp->setGeometry(8, 44, 81, 19);
+    ZoomDisp->setReadOnly(true);
+    ZoomDisp->setToolTip(hint);
+    QPalette pal = ZoomDisp->palette();
+    pal.setColor(QPalette::Text, Qt::blue);
+    ZoomDisp->setPalette(pal);
+    ZoomDisp->setText(QString::number(model_.zoom));
+}
+
+QString DrawingPage::setUpView(const QString& pictureFile) {
+    PaintBox1->setGeometry(4, 4, DrawingCanvas::AreaWidth, DrawingCanvas::AreaHeight);
+    canvas_.areaSize = PaintBox1->size();
+    model_.currentFloor = 1;
+    ZoomDisp->setText(QString::number(model_.zoom));
+    canvas_.prepareCanvas(model_, pictureFile);
+    return canvas_.caption();
+}
+
+void DrawingPage::setAreaBox(AreaBox box, const QString& text) {
+    switch (box) {
+    case AreaBox::F1:
+        FlatEdit1->setText(text);
+        break;
+    case AreaBox::F2:
+        FlatEdit2->setText(text);
+        break;
+    case AreaBox::F3:
+        FlatEdit3->setText(text);
+        break;
+    case AreaBox::Total:
+        FlatEdit5->setText(text);
+        break;
+    case AreaBox::Ken:
+        FlatEdit4->setText(text);
+        break;
+    }
+}
+
+void DrawingPage::setGauge(int position) {
+    statusBar_.setGauge(position);
+}
+
+void DrawingPage::setMessagePanel(const QString& text) {
+    statusBar_.setPanelText(MessagePanel, text);
+}
+
+void DrawingPage::showMessage(const QString& text) {
+    dialogs_.message(text);
+}
+
+void DrawingPage::renderDrawing() {
+    canvas_.renderDrawing(model_);
+}
+
+void DrawingPage::PaintBox1Paint() {
+    renderDrawing();
+}
+
+} // namespace tovera

@@ -1,0 +1,76 @@
+#pragma once
+// Page 家屋図面: its side bar, the area boxes (group 面積等), the zoom display (group 図面)
+// and the floor tabs holding the drawing area. The page owns the drawing model and the
+// renderer's pictures, and is the drawing readers' host over these widgets.
+
+#include "drawing/host.h"
+#include "drawing/model.h"
+#include "drawing/renderer.h"
+
+#include <QObject>
+
+class QGroupBox;
+class QLabel;
+class QWidget;
+
+namespace tovera {
+
+class Dialogs;
+class FlatEdit;
+class FlatTabControl;
+class GaugeStatusBar;
+class PaintBox;
+class SideBar;
+
+class DrawingPage : public QObject, public DrawingHost {
+    Q_OBJECT
+public:
+    // Builds the page's controls as children of `page`. The status bar and the dialogs
+    // belong to the main window and outlive this page.
+    DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dialogs,
+                QObject* parent = nullptr);
+    ~DrawingPage() override;
+
+    // Sets up the view at start-up: the drawing area at (4, 4), 590 x 410, floor 1, the zoom
+    // shown, then prepareCanvas with `pictureFile` (empty for none). Returns the caption
+    // the window takes. Raises EInvalidGraphic for a file that is not a bitmap.
+    QString setUpView(const QString& pictureFile);
+
+    // DrawingHost, over the widgets of the page and the window's status bar.
+    void setAreaBox(AreaBox box, const QString& text) override;
+    void setGauge(int position) override;
+    void setMessagePanel(const QString& text) override;
+    void showMessage(const QString& text) override;
+    void renderDrawing() override;
+
+    DrawingModel& model() { return model_; }
+    DrawingCanvas& canvas() { return canvas_; }
+
+    // Controls, under their names.
+    SideBar* InspectorBar3 = nullptr;
+    QGroupBox* areaGroup = nullptr; // "面積等"
+    QGroupBox* zoomGroup = nullptr; // "図面"
+    FlatEdit* FlatEdit1 = nullptr;  // F1
+    FlatEdit* FlatEdit2 = nullptr;  // F2
+    FlatEdit* FlatEdit3 = nullptr;  // F3
+    FlatEdit* FlatEdit4 = nullptr;  // 【１間長】
+    FlatEdit* FlatEdit5 = nullptr;  // 計
+    QLabel* zoomLabel = nullptr;    // "【拡大率】"
+    FlatEdit* ZoomDisp = nullptr;
+    FlatTabControl* FlatTabControl1 = nullptr;
+    PaintBox* PaintBox1 = nullptr;
+    QWidget* ShellListView2 = nullptr; // the side-bar file list's place in panel 1
+
+private:
+    // The paint event of the drawing area: renderDrawing and nothing else.
+    void PaintBox1Paint();
+    void buildAreaGroup(QWidget* page);
+    void buildZoomGroup(QWidget* page);
+
+    GaugeStatusBar& statusBar_;
+    Dialogs& dialogs_;
+    DrawingModel model_;
+    DrawingCanvas canvas_;
+};
+
+} // namespace tovera

@@ -1,0 +1,37 @@
+#include "app/page_sheet.h"
+
+#include "widgets/hints.h"
+#include "widgets/icons.h"
+#include "widgets/sidebar.h"
+
+#include <QFrame>
+
+namespace tovera {
+
+SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
+    InspectorBar2 = new SideBar(page);
+    InspectorBar2->setObjectName(QStringLiteral("InspectorBar2"));
+    InspectorBar2->setGeometry(0, 0, 140, 441);
+    const int menu = InspectorBar2->addPanel(QStringLiteral("明細メニュー"));
+    InspectorBar2->addItem(menu, QStringLiteral("明細表示"),
+                           themeIcon("x-office-spreadsheet", QStyle::SP_FileDialogContentsView));
+    InspectorBar2->addItem(menu, QStringLiteral("明細消去"),
+                           themeIcon("edit-clear", QStyle::SP_DialogResetButton));
+    InspectorBar2->addItem(menu, QStringLiteral("明細登録"),
+                           themeIcon("document-save", QStyle::SP_DialogSaveButton));
+    InspectorBar2->addItem(menu, QStringLiteral("明細書出"),
+                           themeIcon("document-save-as", QStyle::SP_DriveFDIcon));
+    ShellListView1 = new QWidget;
+    ShellListView1->setObjectName(QStringLiteral("ShellListView1"));
+    const int files = InspectorBar2->addHostPanel(QStringLiteral("明細ファイル"), ShellListView1);
+    InspectorBar2->setPanelOpen(files, false);
+
+    auto* book = new QFrame(page);
+    book->setObjectName(QStringLiteral("F5Book1"));
+    book->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    book->setGeometry(148, 8, 710, 433);
+    setHint(book, QStringLiteral("明細シートのドロップが出来ます。"));
+    F5Book1 = book;
+}
+
+} // namespace tovera

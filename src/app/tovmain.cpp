@@ -1,0 +1,165 @@
+#include "app/tovmain.h"
+
+#include "app/application.h"
+#include "app/hinttracker.h"
+#include "app/page_basic.h"
+#include "app/page_drawing.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/help.h"
+#include "widgets/controls.h"
+#include "widgets/navigator.h"
+#include "widgets/statusbar.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTabWidget>
+
+namespace tovera {
+
+Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFolder,
+                 const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), help_(help), executableFolder_(executableFolder),
+      arguments_(arguments), records_(new RecordSet(connection_, this)), districts_(connection_),
+      hints_(new HintTracker(this)) {
+    setObjectName(QStringLiteral("Tovmain"));
+    setWindowTitle(QStringLiteral("Tovera"));
+    buildLayout();
+    basicPage_ = new BasicPage(BasicArea, *records_, districts_, dialogs_, this);
+    connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
+    FormCreate();
+}
+
+Tovmain::~Tovmain() {
+    // The hint handler points into this window.
+    hints_->setHandler(nullptr);
+}
+
+QString Tovmain::databasePath() const {
+    return QDir(executableFolder_).filePath(QString::fromUtf8(kDatabaseFileName));
+}
+
+QString Tovmain::helpFilePath() const {
+    return QDir(executableFolder_).filePath(QStringLiteral("ikatu.hlp"));
+}
+
+// ---- Start-up
+
+void Tovmain::FormCreate() {
+    try {
+        // The drawing view: the background picture named on the command line, if any.
+        const QString first = arguments_.value(0);
+        const QString picture = !first.isEmpty() && QFileInfo(first).isFile() ? first : QString();
+        setWindowTitle(drawingPage_->setUpView(picture));
+
+        connectDatabase();
+        openRecords();
+
+        hints_->setHandler([this](const QString& hint) { displayHint(hint); });
+    } catch (const std::exception& error) {
+        // The remaining steps are skipped; the window still comes up.
+        showStandardError(dialogs_, error);
+    }
+}
+
+void Tovmain::connectDatabase() {
+    try {
+        connection_.open(connectionStringFor(databasePath()));
+    } catch (const Exception&) {
+        connection_.close();
+        dialogs_.message(QStringLiteral("ＤＢ接続に失敗しました。"));
+    }
+}
+
+void Tovmain::openRecords() {
+    try {
+        records_->open(QStringLiteral("select * from 基本データ"));
+        districts_.open();
+    } catch (const Exception&) {
+        records_->close();
+        districts_.close();
+        dialogs_.message(QStringLiteral("ＤＢをオープン出来ませんでした。"));
+    }
+}
+
+void Tovmain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    FormShow();
+}
+
+void Tovmain::FormShow() {
+    navigator->setButtonSize(18);
+    // The outer size includes the frame the window manager adds; keep it as designed.
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const int extraW = frame.width() - inner.width();
+    const int extraH = frame.height() - inner.height();
+    if (extraW > 0 || extraH > 0) resize(OuterWidth - extraW, OuterHeight - extraH);
+}
+
+// ---- Status bar and hints
+
+void Tovmain::showStatus(const QString& text) {
+    StatusBar1->setPanelText(MessagePanel, text);
+}
+
+QString Tovmain::statusMessage() const {
+    return StatusBar1->panelText(MessagePanel);
+}
+
+void Tovmain::displayHint(const QString& hint) {
+    showStatus(hint);
+}
+
+// ---- Navigation, help, exit
+
+void Tovmain::showPage(int index) {
+    if (index >= 0 && index < PageControl1->count()) PageControl1->setCurrentIndex(index);
+}
+
+void Tovmain::InspectorBar1ItemClick(int panel, int item) {
+    if (panel != 0) return;
+    switch (item) {
+    case 0:
+    case 1:
+    case 2:
+        showPage(item);
+        break;
+    case 3:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void Tovmain::showHelp() {
+    help_.showContents(helpFilePath());
+}
+
+void Tovmain::herupu1Click() {
+    showHelp();
+}
+
+void Tovmain::OwariClick() {
+    close();
+}
+
+// ---- Attachment marks
+
+void Tovmain::refreshAttachmentMarks() {
+    const bool drawing = records_->blobLength(QStringLiteral("zumen")) > 0;
+    drawingMark->setChecked(drawing);
+    zmfile->setText(drawing ? QStringLiteral("[*図面あり]") : QStringLiteral("[*図面なし]"));
+    const bool sheet = records_->blobLength(QStringLiteral("excel")) > 0;
+    sheetMark->setChecked(sheet);
+    exfile->setText(sheet ? QStringLiteral("[*明細あり]") : QStringLiteral("[*明細なし]"));
+}
+
+void Tovmain::ADOQuery1AfterScroll() {
+    refreshAttachmentMarks();
+}
+
+} // namespace tovera

@@ -26,6 +26,7 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     setWindowTitle(QStringLiteral("Tovera"));
     buildLayout();
     basicPage_ = new BasicPage(BasicArea, *records_, districts_, dialogs_, this);
+    basicPage_->bindNavigator(navigator);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     FormCreate();
 }
@@ -75,6 +76,7 @@ void Tovmain::openRecords() {
     try {
         records_->open(QStringLiteral("select * from 基本データ"));
         districts_.open();
+        basicPage_->loadDistricts();
     } catch (const Exception&) {
         records_->close();
         districts_.close();

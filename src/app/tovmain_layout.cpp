@@ -14,8 +14,10 @@
 #include "widgets/statusbar.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,7 +29,7 @@ namespace {
 
 constexpr int Dock = Tovmain::DockHeight;
 
-QToolBar* makeToolBar(QMainWindow* window, const QString& caption, const char* name, int width) {
+QToolBar* makeToolBar(QMainWindow* window, const QString& caption, const char* name) {
     auto* bar = new QToolBar(caption, window);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setAllowedAreas(Qt::TopToolBarArea);
@@ -35,7 +37,8 @@ QToolBar* makeToolBar(QMainWindow* window, const QString& caption, const char* n
     bar->setFloatable(true);
     bar->setIconSize(QSize(24, 24));
     bar->setFixedHeight(Dock);
-    if (width > 0) bar->setFixedWidth(width);
+    bar->layout()->setContentsMargins(1, 1, 1, 1);
+    bar->layout()->setSpacing(0);
     window->addToolBar(Qt::TopToolBarArea, bar);
     return bar;
 }
@@ -108,7 +111,7 @@ void Tovmain::buildLayout() {
 
 void Tovmain::buildToolbars() {
     // 明細: open, save, print.
-    sheetToolBar = makeToolBar(this, QStringLiteral("明細"), "ToolBar1", 88);
+    sheetToolBar = makeToolBar(this, QStringLiteral("明細"), "ToolBar1");
     MMenu =
         makeButton(sheetToolBar, "MMenu", themeIcon("document-open", QStyle::SP_DialogOpenButton),
                    QStringLiteral("明細読込!"), true);
@@ -120,13 +123,13 @@ void Tovmain::buildToolbars() {
                                   QStringLiteral("明細印刷!"), true);
 
     // 図面: open a drawing file.
-    drawingToolBar = makeToolBar(this, QStringLiteral("図面"), "ToolBar2", 38);
+    drawingToolBar = makeToolBar(this, QStringLiteral("図面"), "ToolBar2");
     ZmRead =
         makeButton(drawingToolBar, "ZmRead", themeIcon("image-x-generic", QStyle::SP_DirOpenIcon),
                    QStringLiteral("図面読込!"), true);
 
     // Tool window: registration of a sheet file and of a drawing file.
-    registerWindow = makeToolBar(this, QString(), "ToolWindow1", 64);
+    registerWindow = makeToolBar(this, QString(), "ToolWindow1");
     ToolbarButton974 = makeButton(registerWindow, "ToolbarButton974",
                                   themeIcon("x-office-spreadsheet", QStyle::SP_FileIcon),
                                   QStringLiteral("ファイル指定読込みで明細を登録します。"), false);
@@ -135,10 +138,10 @@ void Tovmain::buildToolbars() {
                                   QStringLiteral("ファイル指定読込みで図面を登録します。"), false);
 
     // Help (a drop-down menu with its one item) and exit.
-    commandToolBar = makeToolBar(this, QString(), "ToolBar3", 74);
+    commandToolBar = makeToolBar(this, QString(), "ToolBar3");
     helpButton = new QToolButton(commandToolBar);
     helpButton->setObjectName(QStringLiteral("helpButton"));
-    helpButton->setIcon(themeIcon("help-browser", QStyle::SP_DialogHelpButton));
+    helpButton->setIcon(themeIcon("help-browser", QStyle::SP_MessageBoxQuestion));
     helpButton->setIconSize(QSize(24, 24));
     helpButton->setFixedSize(36, 25);
     helpButton->setAutoRaise(true);
@@ -156,7 +159,7 @@ void Tovmain::buildToolbars() {
     connect(Owari, &QToolButton::clicked, this, &Tovmain::OwariClick);
 
     // Tool window of the two file-name boxes.
-    fileNameWindow = makeToolBar(this, QString(), "ToolWindow2", 0);
+    fileNameWindow = makeToolBar(this, QString(), "ToolWindow2");
     auto* names = new QWidget(fileNameWindow);
     names->setFixedSize(596, 26);
     exfile = new FlatEdit(names);
@@ -196,13 +199,12 @@ QWidget* Tovmain::buildPages(QWidget* content) {
     InspectorBar1->addItem(menu, QStringLiteral("家屋図面"),
                            themeIcon("image-x-generic", QStyle::SP_FileDialogContentsView));
     InspectorBar1->addItem(menu, QStringLiteral("システム終了"),
-                           themeIcon("system-shutdown", QStyle::SP_TitleBarCloseButton));
+                           themeIcon("system-shutdown", QStyle::SP_BrowserStop));
     connect(InspectorBar1, &SideBar::itemClicked, this, &Tovmain::InspectorBar1ItemClick);
     new FollowPage(TabSheet1, InspectorBar1, BasicArea);
     FlatButton1 = new QPushButton(QStringLiteral("明細から転記"), TabSheet1);
     FlatButton1->setObjectName(QStringLiteral("FlatButton1"));
     FlatButton1->setGeometry(205, 387, 120, 36);
-    FlatButton1->setFlat(true);
     setHint(FlatButton1, QStringLiteral("氏名・面積・評点数の転記!"), true);
 
     // Page 2: the detail sheet.
@@ -266,6 +268,9 @@ void Tovmain::buildStrip(QWidget* content) {
     searchTabs = new QTabWidget(content);
     searchTabs->setObjectName(QStringLiteral("PageControl2"));
     searchTabs->setTabPosition(QTabWidget::South);
+    // Four tabs side by side in 271 pixels.
+    searchTabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 2px 3px; }"));
+    searchTabs->tabBar()->setUsesScrollButtons(false);
     searchTabs->setGeometry(588, 519 - Dock, 271, 65);
     for (const char* caption : {"氏名検索", "行政区検索", "日付検索", "備考検索"}) {
         auto* page = new QWidget;

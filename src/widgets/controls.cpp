@@ -109,7 +109,11 @@ void FlatTabControl::setCurrentIndex(int index) {
 }
 
 void FlatTabControl::setTabSpacing(int pixels) {
-    tabs_->setStyleSheet(QStringLiteral("QTabBar::tab { margin-right: %1px; }").arg(pixels));
+    tabs_->setStyleSheet(
+        QStringLiteral("QTabBar::tab { margin-right: %1px; padding: 2px 12px; "
+                       "border: 1px solid #808080; border-top: none; background: #d8d8d8; }"
+                       "QTabBar::tab:selected { background: #ffffff; }")
+            .arg(pixels));
 }
 
 bool FlatTabControl::eventFilter(QObject* watched, QEvent* event) {

@@ -6,8 +6,10 @@
 #include "app/page_drawing.h"
 #include "support.h"
 #include "widgets/controls.h"
+#include "widgets/navigator.h"
 
 #include <QImage>
+#include <QLineEdit>
 #include <QTest>
 
 using namespace tovera;
@@ -179,6 +181,8 @@ void TestStartup::attachmentMarksOfFirstRecord() {
     QCOMPARE(w.ADOQuery1().recordCount(), 1);
     QCOMPARE(w.zmfile->text(), zmText);
     QCOMPARE(w.exfile->text(), exText);
+    // The navigator below the pages shows the record.
+    QCOMPARE(w.navigator->rowEdit(1)->text(), QStringLiteral("山田太郎"));
     QCOMPARE(w.drawingMark->isChecked(), zmText == QStringLiteral("[*図面あり]"));
     QCOMPARE(w.sheetMark->isChecked(), exText == QStringLiteral("[*明細あり]"));
 }

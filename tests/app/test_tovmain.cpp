@@ -64,8 +64,10 @@ private Q_SLOTS:
 void TestTovmain::windowLayout() {
     WindowRun run;
     Tovmain& w = run.start();
+    QCOMPARE(w.navigator->buttonSize(), 15);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.navigator->buttonSize(), 18); // FormShow
     QCOMPARE(w.frameGeometry().size(), QSize(890, 649));
     QCOMPARE(w.frameGeometry().topLeft(), QPoint(165, 128));
 
@@ -83,6 +85,13 @@ void TestTovmain::windowLayout() {
     QVERIFY(w.drawingToolBar->x() < w.registerWindow->x());
     QVERIFY(w.registerWindow->x() < w.commandToolBar->x());
     QVERIFY(w.commandToolBar->x() < w.fileNameWindow->x());
+    // Every button shows in its bar (none pushed into an overflow menu).
+    for (QToolButton* button : {w.MMenu, w.ToolbarButton973, w.ToolbarButton971, w.ZmRead,
+                                w.ToolbarButton974, w.ToolbarButton975, w.helpButton, w.Owari}) {
+        QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
+        QVERIFY(button->parentWidget()->rect().contains(button->geometry()));
+    }
+    QVERIFY(w.zmfile->isVisible());
     QCOMPARE(w.MMenu->size(), QSize(25, 25));
     QCOMPARE(w.MMenu->iconSize(), QSize(24, 24));
     QCOMPARE(w.helpButton->width(), 36);
@@ -118,6 +127,9 @@ void TestTovmain::windowLayout() {
     QCOMPARE(w.searchTabs->tabPosition(), QTabWidget::South);
     QStringList searches;
     for (int i = 0; i < w.searchTabs->count(); ++i) searches << w.searchTabs->tabText(i);
+    // All four search tabs fit side by side.
+    QTabBar* searchBar = w.searchTabs->tabBar();
+    QVERIFY(searchBar->tabRect(3).right() < w.searchTabs->width());
     QCOMPARE(searches, (QStringList{QStringLiteral("氏名検索"), QStringLiteral("行政区検索"),
                                     QStringLiteral("日付検索"), QStringLiteral("備考検索")}));
 

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace tovera {
 
@@ -34,6 +35,12 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
 Tovmain::~Tovmain() {
     // The hint handler points into this window.
     hints_->setHandler(nullptr);
+    // The record controls and the record set go before the connection they use, which is a
+    // member and would otherwise die before the window's children.
+    delete basicPage_;
+    basicPage_ = nullptr;
+    delete records_;
+    records_ = nullptr;
 }
 
 QString Tovmain::databasePath() const {
@@ -93,6 +100,12 @@ void Tovmain::showEvent(QShowEvent* event) {
 
 void Tovmain::FormShow() {
     navigator->setButtonSize(18);
+    fitOuterSize();
+    // The window manager may add its frame only after the window is mapped.
+    QTimer::singleShot(100, this, &Tovmain::fitOuterSize);
+}
+
+void Tovmain::fitOuterSize() {
     // The outer size includes the frame the window manager adds; keep it as designed.
     const QRect frame = frameGeometry();
     const QRect inner = geometry();

@@ -119,6 +119,7 @@ private:
     // Creation step: view set-up, database, hint handler.
     void FormCreate();
     void FormShow();
+    void fitOuterSize();
     void connectDatabase();
     void openRecords();
 

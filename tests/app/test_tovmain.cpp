@@ -70,6 +70,8 @@ void TestTovmain::windowLayout() {
     QCOMPARE(w.navigator->buttonSize(), 18); // FormShow
     QCOMPARE(w.frameGeometry().size(), QSize(890, 649));
     QCOMPARE(w.frameGeometry().topLeft(), QPoint(165, 128));
+    QVERIFY(!w.windowIcon().isNull());
+    QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
 
     // Toolbar dock along the top, 30 high.
     for (QToolBar* bar :

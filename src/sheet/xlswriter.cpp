@@ -104,7 +104,8 @@ QByteArray xfRecord(const CellFormat& x, uint16_t font, uint16_t format, uint16_
     b.u8((unsigned(x.hAlign) & 7) | (x.wrap ? 8 : 0) | ((unsigned(x.vAlign) & 7) << 4));
     b.u8(x.rotation);
     b.u8((x.indent & 0x0F) | (x.shrinkToFit ? 0x10 : 0));
-    b.u8(x.usedGroups & 0xFC);
+    // A cell XF carries the effective value of every group itself.
+    b.u8(x.isStyle ? (x.usedGroups & 0xFC) : 0xFC);
     const uint32_t border1 =
         (x.left.style & 0xFu) | ((x.right.style & 0xFu) << 4) | ((x.top.style & 0xFu) << 8) |
         ((x.bottom.style & 0xFu) << 12) | ((x.left.colorIndex & 0x7Fu) << 16) |
@@ -376,7 +377,7 @@ void saveWorkbookFile(const Workbook& book, const QString& path, int fileType) {
         if (n <= 0) fail(n < 0 ? errno : EIO);
         done += n;
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
+    if (::fchmod(fd, mode) != 0 || ::fdatasync(fd) != 0) fail(errno);
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temp.constData());

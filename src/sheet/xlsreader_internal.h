@@ -62,6 +62,9 @@ QString byteString16(Context& ctx, biff::Cursor& c);
 // page ...). Returns false for records that are not globals records.
 bool handleGlobalsRecord(Context& ctx, const biff::Record& r);
 
+// Handles a sheet record of geometry, view or printing; false for other records.
+bool handleLayoutRecord(Context& ctx, Sheet& sheet, const biff::Record& r);
+
 // Reads the sheet substream whose BOF header is at `offset` into `sheet`.
 void readSheet(Context& ctx, size_t offset, Sheet& sheet);
 

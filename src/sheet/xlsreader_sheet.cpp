@@ -48,9 +48,6 @@ private:
     void sharedFormula(const Record& r);
     void arrayFormula(const Record& r);
     void rowRecord(const Record& r);
-    void colInfo(const Record& r);
-    void merged(const Record& r);
-    void setup(const Record& r);
     void finish();
 
     Context& ctx_;
@@ -58,9 +55,17 @@ private:
     std::vector<PendingCell> cells_;
     std::vector<Row> rowMeta_;
     std::vector<SharedFormula> shared_;
-    std::vector<CellRange> tables_;
-    std::vector<size_t> expCells_; // cells whose formula is a ptgExp reference
-    long pendingString_ = -1;      // cell waiting for its STRING record
+    void leaveRowOrder();
+    void buildRowsFromPending();
+    void mergeRowRecords();
+    void resolveFormulaGroups();
+
+    // Cells go straight into the sheet's rows while they come in row and column order (as
+    // they do from every common writer); the first one out of order moves them all to
+    // `cells_`, which is sorted at the end.
+    bool inOrder_ = true;
+    std::vector<std::pair<int, int>> expCells_; // (row, column) of ptgExp formula cells
+    Cell* pendingString_ = nullptr; // cell waiting for its STRING record; valid until add()
     int biff2Ixfe_ = -1;
     uint32_t seq_ = 0;
 };
@@ -69,13 +74,42 @@ Cell* SheetReader::add(int row, int column, uint16_t xf) {
     if (row < 0 || row > 65535 || column < 0 || column > 255) return nullptr;
     if (ctx_.cellBudget == 0) xlsmsg::damaged(ctx_.name, QStringLiteral("セルの数が多すぎます"));
     --ctx_.cellBudget;
-    PendingCell p;
-    p.row = row;
-    p.seq = seq_++;
-    p.cell.column = uint16_t(column);
-    p.cell.xf = xf;
-    cells_.push_back(std::move(p));
-    return &cells_.back().cell;
+    pendingString_ = nullptr;
+    Cell* cell;
+    std::vector<Row>& rows = sheet_.rows;
+    if (inOrder_ && (rows.empty() || row > rows.back().index)) {
+        Row r;
+        r.index = row;
+        rows.push_back(std::move(r));
+        rows.back().cells.emplace_back();
+        cell = &rows.back().cells.back();
+    } else if (inOrder_ && row == rows.back().index && column > rows.back().cells.back().column) {
+        rows.back().cells.emplace_back();
+        cell = &rows.back().cells.back();
+    } else {
+        if (inOrder_) leaveRowOrder();
+        PendingCell p;
+        p.row = row;
+        p.seq = seq_++;
+        cells_.push_back(std::move(p));
+        cell = &cells_.back().cell;
+    }
+    cell->column = uint16_t(column);
+    cell->xf = xf;
+    return cell;
+}
+
+void SheetReader::leaveRowOrder() {
+    inOrder_ = false;
+    for (Row& r : sheet_.rows)
+        for (Cell& c : r.cells) {
+            PendingCell p;
+            p.row = r.index;
+            p.seq = seq_++;
+            p.cell = std::move(c);
+            cells_.push_back(std::move(p));
+        }
+    sheet_.rows.clear();
 }
 
 // BIFF2 cells carry three attribute bytes; the XF index is in the first, or in a preceding
@@ -127,10 +161,10 @@ void SheetReader::run(size_t offset) {
 void SheetReader::record(const Record& r, RecordReader& reader) {
     const int v = ctx_.biff;
     if (v < 5 && handleGlobalsRecord(ctx_, r)) return;
-    if (pendingString_ >= 0 && r.id != 0x0207 && r.id != 0x0007 && r.id != 0x04BC &&
-        r.id != 0x0221 && r.id != 0x0021 && r.id != 0x0236 && r.id != 0x0036) {
+    if (pendingString_ && r.id != 0x0207 && r.id != 0x0007 && r.id != 0x04BC && r.id != 0x0221 &&
+        r.id != 0x0021 && r.id != 0x0236 && r.id != 0x0036) {
         // A string result without its STRING record stays empty text.
-        pendingString_ = -1;
+        pendingString_ = nullptr;
     }
     if (v == 2) {
         switch (r.id) {
@@ -221,103 +255,11 @@ void SheetReader::record(const Record& r, RecordReader& reader) {
     case 0x0221:
         arrayFormula(r);
         return;
-    case 0x0236: {
-        Cursor c = r.cursor();
-        CellRange t;
-        t.firstRow = c.u16();
-        t.lastRow = c.u16();
-        t.firstColumn = c.u8();
-        t.lastColumn = c.u8();
-        if (c.ok()) tables_.push_back(t);
-        return;
-    }
     case 0x0208:
         rowRecord(r);
         return;
-    case 0x007D:
-        colInfo(r);
-        return;
-    case 0x0055:
-        sheet_.defaultColumnWidth = r.cursor().u16();
-        return;
-    case 0x0099:
-        sheet_.standardWidth = r.cursor().u16();
-        return;
-    case 0x0225: {
-        Cursor c = r.cursor();
-        const uint16_t flags = c.u16();
-        const uint16_t height = c.u16();
-        if (c.ok()) {
-            sheet_.defaultRowHeight = height;
-            sheet_.rowsHiddenByDefault = flags & 2;
-        }
-        return;
-    }
-    case 0x00E5:
-        merged(r);
-        return;
-    case 0x00A1:
-        setup(r);
-        return;
-    case 0x0026:
-        sheet_.pageSetup.leftMargin = r.cursor().f64();
-        return;
-    case 0x0027:
-        sheet_.pageSetup.rightMargin = r.cursor().f64();
-        return;
-    case 0x0028:
-        sheet_.pageSetup.topMargin = r.cursor().f64();
-        return;
-    case 0x0029:
-        sheet_.pageSetup.bottomMargin = r.cursor().f64();
-        return;
-    case 0x0083:
-        sheet_.pageSetup.centerHorizontally = r.cursor().u16() == 1;
-        return;
-    case 0x0084:
-        sheet_.pageSetup.centerVertically = r.cursor().u16() == 1;
-        return;
-    case 0x002A:
-        sheet_.pageSetup.printHeadings = r.cursor().u16() == 1;
-        return;
-    case 0x002B:
-        sheet_.pageSetup.printGridlines = r.cursor().u16() == 1;
-        return;
-    case 0x0081:
-        sheet_.pageSetup.fitToPage = r.cursor().u16() & 0x0100;
-        return;
-    case 0x0014:
-    case 0x0015: {
-        if (r.size == 0) return;
-        Cursor c = r.cursor();
-        const QString text = v == 8 ? c.string16() : byteString8(ctx_, c);
-        (r.id == 0x0014 ? sheet_.pageSetup.header : sheet_.pageSetup.footer) = text;
-        return;
-    }
-    case 0x023E:
-    case 0x003E: {
-        Cursor c = r.cursor();
-        if (r.id == 0x003E) {
-            c.u8();
-            sheet_.showGridlines = c.u8() != 0;
-        } else {
-            sheet_.showGridlines = c.u16() & 0x0002;
-            if (v == 8 && r.size >= 14) {
-                c.skip(8);
-                const uint16_t zoom = c.u16();
-                if (zoom >= 10 && zoom <= 400) sheet_.zoomPercent = zoom;
-            }
-        }
-        return;
-    }
-    case 0x00A0: {
-        Cursor c = r.cursor();
-        const uint16_t num = c.u16(), den = c.u16();
-        if (c.ok() && den != 0 && num * 100 / den >= 10 && num * 100 / den <= 400)
-            sheet_.zoomPercent = num * 100 / den;
-        return;
-    }
     default:
+        handleLayoutRecord(ctx_, sheet_, r);
         return;
     }
 }
@@ -474,7 +416,7 @@ void SheetReader::formula(const Record& r) {
         switch (res[0]) {
         case 0x00:
             cell->type = CellType::Text;
-            pendingString_ = long(cells_.size() - 1);
+            pendingString_ = cell;
             break;
         case 0x01:
             cell->type = CellType::Bool;
@@ -497,7 +439,7 @@ void SheetReader::formula(const Record& r) {
     }
     const int expSize = ctx_.biff == 2 ? 4 : 5;
     if (!f->tokens.isEmpty() && f->tokens[0] == 0x01 && f->tokens.size() == expSize)
-        expCells_.push_back(cells_.size() - 1);
+        expCells_.emplace_back(row, col);
     cell->formula = std::move(f);
 }
 
@@ -508,15 +450,15 @@ void SheetReader::string(const Record& r, RecordReader& reader) {
         if (!reader.next(more)) break;
         segs.push_back({more.data, more.size});
     }
-    if (pendingString_ < 0) return;
+    if (!pendingString_) return;
     Cursor c(std::move(segs));
     QString text;
     if (ctx_.biff == 8)
         text = c.string16();
     else
         text = ctx_.biff == 2 ? byteString8(ctx_, c) : byteString16(ctx_, c);
-    cells_[size_t(pendingString_)].cell.text = text;
-    pendingString_ = -1;
+    pendingString_->text = text;
+    pendingString_ = nullptr;
 }
 
 void SheetReader::sharedFormula(const Record& r) {
@@ -573,146 +515,22 @@ void SheetReader::rowRecord(const Record& r) {
     rowMeta_.push_back(std::move(row));
 }
 
-void SheetReader::colInfo(const Record& r) {
-    Cursor c = r.cursor();
-    ColumnInfo ci;
-    ci.firstColumn = c.u16();
-    ci.lastColumn = std::min<int>(c.u16(), 255);
-    ci.width = c.u16();
-    ci.xf = c.u16();
-    ci.flags = c.u16();
-    ci.hidden = ci.flags & 1;
-    if (!c.ok() || ci.firstColumn > ci.lastColumn) return;
-    // A later record wins where ranges overlap.
-    std::vector<ColumnInfo> kept;
-    for (const ColumnInfo& old : sheet_.columns) {
-        if (old.lastColumn < ci.firstColumn || old.firstColumn > ci.lastColumn) {
-            kept.push_back(old);
-            continue;
-        }
-        if (old.firstColumn < ci.firstColumn) {
-            ColumnInfo left = old;
-            left.lastColumn = ci.firstColumn - 1;
-            kept.push_back(left);
-        }
-        if (old.lastColumn > ci.lastColumn) {
-            ColumnInfo right = old;
-            right.firstColumn = ci.lastColumn + 1;
-            kept.push_back(right);
-        }
-    }
-    kept.push_back(ci);
-    std::sort(kept.begin(), kept.end(), [](const ColumnInfo& a, const ColumnInfo& b) {
-        return a.firstColumn < b.firstColumn;
-    });
-    sheet_.columns = std::move(kept);
-}
-
-void SheetReader::merged(const Record& r) {
-    Cursor c = r.cursor();
-    const uint16_t n = c.u16();
-    for (int k = 0; k < n && c.remaining() >= 8; ++k) {
-        CellRange m;
-        m.firstRow = c.u16();
-        m.lastRow = c.u16();
-        m.firstColumn = c.u16();
-        m.lastColumn = c.u16();
-        if (m.firstRow <= m.lastRow && m.firstColumn <= m.lastColumn && m.lastColumn <= 255)
-            sheet_.merges.push_back(m);
-    }
-}
-
-void SheetReader::setup(const Record& r) {
-    Cursor c = r.cursor();
-    PageSetup& p = sheet_.pageSetup;
-    const uint16_t paper = c.u16(), scale = c.u16();
-    c.u16();
-    const uint16_t fitW = c.u16(), fitH = c.u16(), flags = c.u16();
-    if (!c.ok()) return;
-    p.fitWidth = fitW;
-    p.fitHeight = fitH;
-    p.valid = !(flags & 0x0004);
-    if (p.valid) {
-        p.paperSize = paper;
-        p.scale = scale;
-        p.landscape = !(flags & 0x0040) && !(flags & 0x0002);
-    }
-    if (r.size >= 34) {
-        c.skip(4);
-        p.headerMargin = c.f64();
-        p.footerMargin = c.f64();
-    }
-}
-
 void SheetReader::finish() {
-    // Resolve references to shared and array formulas now that every group is known; a
-    // group is found by its top-left cell.
-    using Key = std::pair<int, int>;
-    std::map<Key, const ArrayFormula*> arrays;
-    for (const ArrayFormula& a : sheet_.arrayFormulas)
-        arrays.emplace(Key(a.range.firstRow, a.range.firstColumn), &a);
-    std::map<Key, const SharedFormula*> shared;
-    for (const SharedFormula& sf : shared_)
-        shared.emplace(Key(sf.range.firstRow, sf.range.firstColumn), &sf);
-    for (size_t index : expCells_) {
-        PendingCell& p = cells_[index];
-        const QByteArray& t = p.cell.formula->tokens;
-        const auto* b = reinterpret_cast<const uint8_t*>(t.constData());
-        const int rw = b[1] | (b[2] << 8);
-        const int col = ctx_.biff == 2 ? b[3] : (b[3] | (b[4] << 8));
-        auto a = arrays.find(Key(rw, col));
-        if (a != arrays.end() && a->second->range.contains(p.row, p.cell.column)) continue;
-        auto sf = shared.find(Key(rw, col));
-        const SharedFormula* found =
-            sf != shared.end() && sf->second->range.contains(p.row, p.cell.column) ? sf->second
-                                                                                   : nullptr;
-        QByteArray resolved;
-        if (found && ctx_.biff == 8 &&
-            resolveSharedTokens(found->tokens, p.row, p.cell.column, resolved)) {
-            auto f = std::make_shared<Formula>(*p.cell.formula);
-            f->tokens = resolved;
-            f->flags &= uint16_t(~0x0008);
-            p.cell.formula = std::move(f);
-        } else {
-            // A data table or a group the reader cannot rebuild: the value stays.
-            p.cell.formula.reset();
-        }
-    }
+    if (!inOrder_) buildRowsFromPending();
+    mergeRowRecords();
+    resolveFormulaGroups();
+}
+
+void SheetReader::buildRowsFromPending() {
     std::stable_sort(cells_.begin(), cells_.end(), [](const PendingCell& a, const PendingCell& b) {
         return a.row != b.row ? a.row < b.row : a.cell.column < b.cell.column;
     });
-    std::stable_sort(rowMeta_.begin(), rowMeta_.end(),
-                     [](const Row& a, const Row& b) { return a.index < b.index; });
     std::vector<Row>& rows = sheet_.rows;
-    rows.clear();
-    size_t m = 0;
-    auto takeMeta = [&](int upTo) {
-        // Rows with a ROW record but no cells, up to (excluding) `upTo`.
-        while (m < rowMeta_.size() && rowMeta_[m].index < upTo) {
-            if (rows.empty() || rows.back().index != rowMeta_[m].index)
-                rows.push_back(std::move(rowMeta_[m]));
-            else
-                rows.back() = std::move(rowMeta_[m]);
-            ++m;
-        }
-    };
-    for (size_t k = 0; k < cells_.size(); ++k) {
-        PendingCell& p = cells_[k];
+    for (PendingCell& p : cells_) {
         if (rows.empty() || rows.back().index != p.row) {
-            takeMeta(p.row);
-            if (rows.empty() || rows.back().index != p.row) {
-                Row r;
-                r.index = p.row;
-                rows.push_back(std::move(r));
-            }
-            while (m < rowMeta_.size() && rowMeta_[m].index == p.row) {
-                Row& dst = rows.back();
-                dst.height = rowMeta_[m].height;
-                dst.hidden = rowMeta_[m].hidden;
-                dst.customHeight = rowMeta_[m].customHeight;
-                dst.xf = rowMeta_[m].xf;
-                ++m;
-            }
+            Row r;
+            r.index = p.row;
+            rows.push_back(std::move(r));
         }
         std::vector<Cell>& rc = rows.back().cells;
         if (!rc.empty() && rc.back().column == p.cell.column)
@@ -720,8 +538,71 @@ void SheetReader::finish() {
         else
             rc.push_back(std::move(p.cell));
     }
-    takeMeta(65536);
     cells_.clear();
+    cells_.shrink_to_fit();
+}
+
+// Heights and formats of ROW records onto the rows of cells, adding rows without cells.
+void SheetReader::mergeRowRecords() {
+    std::stable_sort(rowMeta_.begin(), rowMeta_.end(),
+                     [](const Row& a, const Row& b) { return a.index < b.index; });
+    std::vector<Row>& rows = sheet_.rows;
+    const size_t withCells = rows.size();
+    for (Row& meta : rowMeta_) {
+        auto it = std::lower_bound(rows.begin(), rows.begin() + long(withCells), meta.index,
+                                   [](const Row& r, int i) { return r.index < i; });
+        if (it != rows.begin() + long(withCells) && it->index == meta.index) {
+            it->height = meta.height;
+            it->hidden = meta.hidden;
+            it->customHeight = meta.customHeight;
+            it->xf = meta.xf;
+        } else if (rows.size() > withCells && rows.back().index == meta.index) {
+            rows.back() = std::move(meta); // a repeated ROW record: the last one wins
+        } else {
+            rows.push_back(std::move(meta));
+        }
+    }
+    if (rows.size() > withCells)
+        std::inplace_merge(rows.begin(), rows.begin() + long(withCells), rows.end(),
+                           [](const Row& a, const Row& b) { return a.index < b.index; });
+    rowMeta_.clear();
+}
+
+// Cells of shared and array formulas refer to their group's top-left cell; a shared
+// formula becomes the ordinary formula of each cell, an array keeps its reference.
+void SheetReader::resolveFormulaGroups() {
+    using Key = std::pair<int, int>;
+    std::map<Key, const ArrayFormula*> arrays;
+    for (const ArrayFormula& a : sheet_.arrayFormulas)
+        arrays.emplace(Key(a.range.firstRow, a.range.firstColumn), &a);
+    std::map<Key, const SharedFormula*> shared;
+    for (const SharedFormula& sf : shared_)
+        shared.emplace(Key(sf.range.firstRow, sf.range.firstColumn), &sf);
+    const int expSize = ctx_.biff == 2 ? 4 : 5;
+    for (const auto& [row, column] : expCells_) {
+        Row* r = const_cast<Row*>(sheet_.row(row));
+        Cell* cell = r ? const_cast<Cell*>(r->find(column)) : nullptr;
+        if (!cell || !cell->formula) continue;
+        const QByteArray& t = cell->formula->tokens;
+        if (t.size() != expSize || t[0] != 0x01) continue; // replaced by a later record
+        const auto* b = reinterpret_cast<const uint8_t*>(t.constData());
+        const int rw = b[1] | (b[2] << 8);
+        const int col = ctx_.biff == 2 ? b[3] : (b[3] | (b[4] << 8));
+        auto a = arrays.find(Key(rw, col));
+        if (a != arrays.end() && a->second->range.contains(row, column)) continue;
+        auto sf = shared.find(Key(rw, col));
+        QByteArray resolved;
+        if (sf != shared.end() && sf->second->range.contains(row, column) && ctx_.biff == 8 &&
+            resolveSharedTokens(sf->second->tokens, row, column, resolved)) {
+            auto f = std::make_shared<Formula>(*cell->formula);
+            f->tokens = resolved;
+            f->flags &= uint16_t(~0x0008);
+            cell->formula = std::move(f);
+        } else {
+            // A data table or a group the reader cannot rebuild: the value stays.
+            cell->formula.reset();
+        }
+    }
 }
 
 } // namespace

@@ -6,11 +6,15 @@
 
 int runStartupTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
+// Whether `argv` names a test function of the object `runner` stands for (or names none).
+bool wantsStartupTests(int argc, char** argv);
+bool wantsWindowTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     tovera::TovApplication app(argc, argv);
     tovera::installJapaneseEnvironment(app);
-    int failed = runStartupTests(argc, argv);
-    failed += runWindowTests(argc, argv);
+    int failed = 0;
+    if (wantsStartupTests(argc, argv)) failed += runStartupTests(argc, argv);
+    if (wantsWindowTests(argc, argv)) failed += runWindowTests(argc, argv);
     return failed;
 }

@@ -7,6 +7,7 @@
 #include "support.h"
 #include "widgets/controls.h"
 #include "widgets/navigator.h"
+#include "widgets/selectedtests.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -185,6 +186,11 @@ void TestStartup::attachmentMarksOfFirstRecord() {
     QCOMPARE(w.navigator->rowEdit(1)->text(), QStringLiteral("山田太郎"));
     QCOMPARE(w.drawingMark->isChecked(), zmText == QStringLiteral("[*図面あり]"));
     QCOMPARE(w.sheetMark->isChecked(), exText == QStringLiteral("[*明細あり]"));
+}
+
+bool wantsStartupTests(int argc, char** argv) {
+    TestStartup tests;
+    return tovera::testing::namesFunctionOf(tests, argc, argv);
 }
 
 int runStartupTests(int argc, char** argv) {

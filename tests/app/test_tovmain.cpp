@@ -9,6 +9,7 @@
 #include "support.h"
 #include "widgets/controls.h"
 #include "widgets/navigator.h"
+#include "widgets/selectedtests.h"
 #include "widgets/sidebar.h"
 #include "widgets/statusbar.h"
 
@@ -424,6 +425,11 @@ void TestTovmain::errorInHandler() {
     QCOMPARE(after, 1);
     QVERIFY(w.isVisible());
     app->setErrorDialogs(nullptr);
+}
+
+bool wantsWindowTests(int argc, char** argv) {
+    TestTovmain tests;
+    return tovera::testing::namesFunctionOf(tests, argc, argv);
 }
 
 int runWindowTests(int argc, char** argv) {

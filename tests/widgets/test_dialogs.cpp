@@ -5,6 +5,7 @@
 #include "widgets/helpviewer.h"
 #include "widgets/qtdialogs.h"
 
+#include "widgets/selectedtests.h"
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -225,6 +227,11 @@ void TestDialogs::helpMissingFileIsReported() {
     dialogs.clear();
     help.showContents(file);
     QCOMPARE(dialogs.messages().size(), 1);
+}
+
+bool wantsDialogTests(int argc, char** argv) {
+    TestDialogs tests;
+    return tovera::testing::namesFunctionOf(tests, argc, argv);
 }
 
 int runDialogTests(int argc, char** argv) {

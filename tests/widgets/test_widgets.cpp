@@ -6,10 +6,12 @@
 #include "widgets/sidebar.h"
 #include "widgets/statusbar.h"
 
+#include "widgets/selectedtests.h"
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTabBar>
+
 #include <QTest>
 #include <QToolButton>
 
@@ -268,6 +270,11 @@ void TestWidgets::paintBoxAsksForFrameWhilePainting() {
     QTest::mousePress(&box, Qt::RightButton, {}, QPoint(5, 5));
     QCOMPARE(pressed.count(), 1);
     QCOMPARE(pressed.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
+}
+
+bool wantsWidgetTests(int argc, char** argv) {
+    TestWidgets tests;
+    return tovera::testing::namesFunctionOf(tests, argc, argv);
 }
 
 int runWidgetTests(int argc, char** argv) {

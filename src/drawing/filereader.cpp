@@ -59,10 +59,15 @@ TBox readBoxRecord(FileText& f) {
 
 // A section: one unused line, a count c, then c + 1 records (none when c < 0). Each
 // element is appended once its whole record has been read.
+// `minRecordBytes` is the fewest bytes a record can take while the file lasts; with it the
+// list is given its room at once, but never more than the rest of the file can fill.
 template <class List, class ReadRecord>
-void readSection(FileText& f, List& list, ReadRecord readRecord) {
+void readSection(FileText& f, List& list, ReadRecord readRecord, size_t minRecordBytes) {
     f.skipLine();
     const int64_t records = int64_t(f.readInteger()) + 1;
+    if (records > 0)
+        list.reserve(size_t(std::min<int64_t>(
+            records, int64_t(f.remainingBound() / minRecordBytes) + kMaxZeroRecordsAfterEnd)));
     for (int64_t i = 0; i < records; ++i) {
         if (f.atEnd()) {
             // Every record left reads as zeros.
@@ -93,13 +98,13 @@ void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
     showArea(host, AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
 
     for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
-        readSection(f, *list, readLineRecord);
+        readSection(f, *list, readLineRecord, 13); // six "0\n" and "\n"
         host.setGauge(30);
     }
-    readSection(f, m.extraLines1F, readShortLineRecord);
+    readSection(f, m.extraLines1F, readShortLineRecord, 10);
     host.setGauge(40);
     for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
-        readSection(f, *list, readBoxRecord);
+        readSection(f, *list, readBoxRecord, 10);
         host.setGauge(60);
     }
     for (int i = 0; i < 7; ++i) f.skipLine(); // seven closing lines, not used

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tovera::readerdetail {
@@ -14,6 +15,11 @@ FileText::FileText(const char* data, size_t size) : p_(data), end_(data + size),
 
 FileText::FileText(int fd, size_t blockSize) : fd_(fd), buffer_(std::max<size_t>(blockSize, 1)) {
     p_ = end_ = buffer_.data();
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        fileSize_ = int64_t(st.st_size) - (at > 0 ? int64_t(at) : 0);
+    }
 }
 
 bool FileText::more() {
@@ -38,6 +44,7 @@ bool FileText::more() {
         eof_ = true;
         throw EInOutError(ioErrorText(error), error);
     }
+    bytesRead_ += n;
     if (n == 0) {
         eof_ = true;
         return false;

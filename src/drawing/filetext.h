@@ -24,6 +24,15 @@ public:
     // blocks of `blockSize` bytes (at least 1).
     explicit FileText(int fd, size_t blockSize = size_t(1) << 20);
 
+    // At most how many bytes are left to read (exact for memory and regular files; for
+    // other files, what has been read but not consumed).
+    size_t remainingBound() const {
+        const size_t buffered = size_t(end_ - p_);
+        if (eof_ || fileSize_ < 0) return buffered;
+        const int64_t unread = fileSize_ - bytesRead_;
+        return buffered + size_t(unread > 0 ? unread : 0);
+    }
+
     // True once nothing is left to read.
     bool atEnd() { return p_ == end_ && !more(); }
 
@@ -101,7 +110,9 @@ private:
     std::vector<char> buffer_;
     const char* p_ = nullptr;
     const char* end_ = nullptr;
-    bool eof_ = false; // nothing more to read beyond end_
+    bool eof_ = false;      // nothing more to read beyond end_
+    int64_t fileSize_ = -1; // size of a regular file, else -1
+    int64_t bytesRead_ = 0; // from the file so far
 };
 
 // Reads a drawing file from its first line into the model (the lists already emptied),

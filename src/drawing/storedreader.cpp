@@ -26,6 +26,8 @@ public:
         e = b + last_->size();
         return true;
     }
+    // At least as many lines as are left.
+    size_t linesLeftBound() const { return size_t(lines_.size() - std::min(pos_, lines_.size())); }
     // The line just taken, as a text (shares its bytes).
     QByteArray text(const char*, const char*) const { return *last_; }
 
@@ -54,6 +56,8 @@ public:
         return true;
     }
     QByteArray text(const char* b, const char* e) const { return QByteArray(b, e - b); }
+    // Every line left takes at least one byte.
+    size_t linesLeftBound() const { return size_t(end_ - p_); }
 
 private:
     const char* p_;
@@ -99,6 +103,8 @@ public:
         return source_.text(b, e);
     }
 
+    size_t linesLeftBound() const { return source_.linesLeftBound(); }
+
 private:
     Source& source_;
     qsizetype pos_ = 0;
@@ -139,10 +145,14 @@ template <class C> TBox boxRecord(C& c) {
 // A section: its list is emptied first; one line passed over; a count c; c + 1 records
 // (none when c < 0), each appended once whole. Running out of lines ends it with the list
 // index error, so the count cannot make it run longer than the text.
-template <class C, class List, class Record> void section(C& c, List& list, Record record) {
+template <class C, class List, class Record>
+void section(C& c, List& list, Record record, size_t linesPerRecord) {
     List().swap(list);
     c.pass();
     const int64_t records = int64_t(c.integer()) + 1;
+    if (records > 0)
+        list.reserve(
+            size_t(std::min<int64_t>(records, int64_t(c.linesLeftBound() / linesPerRecord))));
     for (int64_t i = 0; i < records; ++i) list.push_back(record(c));
 }
 
@@ -166,13 +176,13 @@ template <class C> void readKind12(DrawingModel& m, DrawingHost& host, C& c) {
     showArea(host, AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
 
     for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
-        section(c, *list, lineRecord<C>);
+        section(c, *list, lineRecord<C>, 7);
         host.setGauge(30);
     }
-    section(c, m.extraLines1F, shortLineRecord<C>);
+    section(c, m.extraLines1F, shortLineRecord<C>, 5);
     host.setGauge(40);
     for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
-        section(c, *list, boxRecord<C>);
+        section(c, *list, boxRecord<C>, 5);
         host.setGauge(60);
     }
     // The seven closing lines are passed over and may be missing.

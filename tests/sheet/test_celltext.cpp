@@ -5,6 +5,8 @@
 #include "sheet/xlsreader.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovera;
@@ -143,6 +145,38 @@ private Q_SLOTS:
         QFETCH(int, column);
         const Workbook book = Workbook::createDefault();
         QVERIFY_THROWS_EXCEPTION(EOleException, CellText(book, sheet, row, column));
+    }
+    void textAndConvertCommands() {
+        const QString cli = QStringLiteral(TOVERA_BIN_DIR "/tovera-cli");
+        const QString file = sample(QStringLiteral("hyoten_mokuzou_2f.xls"));
+        if (!QFile::exists(cli)) QSKIP("tovera-cli is not built");
+        if (!QFile::exists(file)) QSKIP("the shared sample sheets are absent");
+        auto run = [&](const QStringList& args, QByteArray* out = nullptr) {
+            QProcess p;
+            p.start(cli, QStringList{QStringLiteral("sheet")} + args);
+            p.waitForFinished(60000);
+            if (out) *out = p.readAllStandardOutput();
+            return p.exitCode();
+        };
+        QByteArray text;
+        QCOMPARE(run({QStringLiteral("text"), file}, &text), 0);
+        const QList<QByteArray> lines = text.split('\n');
+        QVERIFY(lines.contains(QStringLiteral("4\t4\t山路　千代子").toUtf8()));
+        QVERIFY(lines.contains(QByteArray("6\t5\t86,806")));
+        QVERIFY(lines.contains(QByteArray("6\t12\t110.54")));
+        QVERIFY(lines.contains(QStringLiteral("5\t5\t評点数\\n（㎡当り）").toUtf8()));
+        QVERIFY(!text.contains("\n6\t7\t")); // the bordered empty G6 is not listed
+
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("out.xls"));
+        QCOMPARE(run({QStringLiteral("convert"), file, out}), 0);
+        QByteArray again;
+        QCOMPARE(run({QStringLiteral("text"), out}, &again), 0);
+        QCOMPARE(again, text);
+        QCOMPARE(run({QStringLiteral("convert"), dir.filePath(QStringLiteral("none.xls")), out}),
+                 1);
+        QCOMPARE(run({QStringLiteral("convert"), file}), 2);
+        QCOMPARE(run({QStringLiteral("text")}), 2);
     }
 };
 

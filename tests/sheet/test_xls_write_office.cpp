@@ -73,7 +73,7 @@ private Q_SLOTS:
                             QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"),
                             QStringLiteral("--outdir"), dir_.filePath(QStringLiteral("csv"))} +
                     inputs);
-        if (!p.waitForFinished(300000)) p.kill();
+        if (!p.waitForFinished(120000)) p.kill();
         converted_ = true;
     }
 

@@ -11,6 +11,7 @@
 #include "widgets/navigator.h"
 #include "widgets/statusbar.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QTabWidget>
@@ -85,10 +86,21 @@ void Tovmain::openRecords() {
         districts_.open();
         basicPage_->loadDistricts();
     } catch (const Exception&) {
-        records_->close();
+        records_->closeDiscarding();
         districts_.close();
         dialogs_.message(QStringLiteral("ＤＢをオープン出来ませんでした。"));
     }
+}
+
+void Tovmain::closeEvent(QCloseEvent* event) {
+    try {
+        if (records_ && records_->isOpen()) records_->endEdit();
+    } catch (const std::exception& error) {
+        showStandardError(dialogs_, error);
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void Tovmain::showEvent(QShowEvent* event) {

@@ -114,6 +114,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Ends an edit of the current record as a move does before the window goes; when that
+    // post fails the error is shown and the window stays open, so nothing typed is lost.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Creation step: view set-up, database, hint handler.

@@ -56,6 +56,8 @@ private Q_SLOTS:
     void pageNavigation();
     void closing_data();
     void closing();
+    void closingEndsAnEdit_data();
+    void closingEndsAnEdit();
     void help();
     void helpFileMissing();
     void errorInHandler_data();
@@ -348,6 +350,49 @@ void TestTovmain::closing() {
     QVERIFY(!w.isVisible());
     // No question on the way out.
     QCOMPARE(run.dialogs.shown.size(), size_t(0));
+}
+
+void TestTovmain::closingEndsAnEdit_data() {
+    QTest::addColumn<QString>("district");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("stored");
+    // A changed record is posted on the way out; a post the store refuses keeps the
+    // window open with the error shown, and the edit is still there.
+    QTest::newRow("posted") << QStringLiteral("本町") << true << QStringLiteral("佐藤花子");
+    QTest::newRow("refused") << QStringLiteral("どこにもない区") << false
+                             << QStringLiteral("山田太郎");
+}
+
+void TestTovmain::closingEndsAnEdit() {
+    QFETCH(QString, district);
+    QFETCH(bool, closes);
+    QFETCH(QString, stored);
+    WindowRun run;
+    run.createStore();
+    run.addRecord(1, QByteArray(), QByteArray());
+    Tovmain& w = run.start();
+    QCOMPARE(run.dialogs.shown.size(), size_t(0));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    RecordSet& records = w.ADOQuery1();
+    records.edit();
+    records.setValue(QStringLiteral("所有者氏名"), QStringLiteral("佐藤花子"));
+    records.setValue(QStringLiteral("所在区"), district);
+    QTest::mouseClick(w.Owari, Qt::LeftButton);
+    QCOMPARE(w.isVisible(), !closes);
+    QCOMPARE(run.count(ScriptedDialogs::Shown::Error), closes ? 0 : 1);
+    if (!closes) QCOMPARE(records.state(), RecordSet::State::Editing);
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-check"));
+        db.setDatabaseName(run.databasePath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("select 所有者氏名 from 基本データ where No = 1")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), stored);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-check"));
 }
 
 void TestTovmain::help() {

@@ -157,7 +157,7 @@ bool handleLayoutRecord(Context& ctx, Sheet& sheet, const Record& r) {
         } else {
             sheet.showGridlines = c.u16() & 0x0002;
             if (v == 8 && r.size >= 14) {
-                c.skip(8);
+                c.skip(10); // rwTop, colLeft, gridline colour, reserved, page-break zoom
                 const uint16_t zoom = c.u16();
                 if (zoom >= 10 && zoom <= 400) sheet.zoomPercent = zoom;
             }

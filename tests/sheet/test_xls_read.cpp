@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+#include <cstring>
 
 using namespace tovera;
 
@@ -73,6 +74,7 @@ private slots:
     void decryptsWithTheRightPasswordOnly();
     void mokuzouSheet();
     void biff5SheetInCodePage932();
+    void bareStreamOutOfOrder();
     void bytesLongerThanTheWorkbook();
     void notAWorkbook_data();
     void notAWorkbook();
@@ -284,6 +286,50 @@ void TestXlsRead::biff5SheetInCodePage932() {
     QCOMPARE(s.cell(5, 11)->number, 91.05);
     QVERIFY(s.cell(5, 11)->formula);
     QCOMPARE(book.fontOfXf(s.cell(3, 3)->xf).name, QStringLiteral("ＭＳ Ｐゴシック"));
+}
+
+// One record: id, size, data.
+static QByteArray rec(uint16_t id, const QByteArray& data) {
+    QByteArray out;
+    out.append(char(id & 0xFF)).append(char(id >> 8));
+    out.append(char(data.size() & 0xFF)).append(char(data.size() >> 8));
+    return out + data;
+}
+
+static QByteArray le(uint16_t v) {
+    return QByteArray(1, char(v & 0xFF)) + char(v >> 8);
+}
+
+static QByteArray f64(double d) {
+    QByteArray b(8, '\0');
+    std::memcpy(b.data(), &d, 8);
+    return b;
+}
+
+void TestXlsRead::bareStreamOutOfOrder() {
+    // A BIFF3 worksheet without CODEPAGE (code page 932 then): cells out of row order, a
+    // cell written twice, a text formula result in a STRING record, and a row with only a
+    // ROW record.
+    QByteArray s = rec(0x0209, le(0x0300) + le(0x0010) + le(0));
+    s += rec(0x0203, le(5) + le(1) + le(0) + f64(1.5));
+    s += rec(0x0203, le(2) + le(0) + le(0) + f64(-3));
+    s += rec(0x0204, le(2) + le(2) + le(0) + le(4) + QByteArray::fromHex("8e52967b")); // 山本
+    s += rec(0x0203, le(5) + le(1) + le(0) + f64(7.25)); // the same cell again: this one wins
+    s += rec(0x0206, le(3) + le(0) + le(0) + QByteArray::fromHex("000000000000ffff") + le(0) +
+                         le(3) + QByteArray::fromHex("1e0100"));
+    s += rec(0x0207, le(2) + QByteArray("ok"));
+    s += rec(0x0208, le(9) + le(0) + le(0) + le(600) + le(0) + le(0) + le(0x0140) + le(15));
+    s += rec(0x000A, {});
+    const Workbook b = loadWorkbookBytes(s, QStringLiteral("bare.xls"));
+    QCOMPARE(b.biffVersion, 3);
+    const Sheet& sheet = b.sheets[0];
+    QCOMPARE(cellLines(b), QStringList({"0\t3\t1\tnumber\t-3.0", "0\t3\t3\ttext\t山本",
+                                        "0\t4\t1\ttext\tok", "0\t6\t2\tnumber\t7.25"}));
+    QVERIFY(sheet.cell(3, 0)->formula);
+    QCOMPARE(sheet.rows.size(), size_t(4));
+    QCOMPARE(sheet.rowHeight(9), uint16_t(600));
+    QVERIFY(sheet.row(9)->customHeight);
+    QVERIFY(sheet.row(9)->cells.empty());
 }
 
 void TestXlsRead::bytesLongerThanTheWorkbook() {

@@ -13,16 +13,16 @@ size_t Cursor::remaining() const {
 }
 
 size_t Cursor::remainingInSegment() const {
-    return seg_ < segments_.size() ? segments_[seg_].size - pos_ : 0;
+    return seg_ < segmentCount() ? segment(seg_).size - pos_ : 0;
 }
 
 bool Cursor::nextSegment() {
-    while (seg_ < segments_.size() && pos_ >= segments_[seg_].size) {
-        consumed_ += segments_[seg_].size;
+    while (seg_ < segmentCount() && pos_ >= segment(seg_).size) {
+        consumed_ += segment(seg_).size;
         ++seg_;
         pos_ = 0;
     }
-    return seg_ < segments_.size();
+    return seg_ < segmentCount();
 }
 
 uint8_t Cursor::u8() {
@@ -30,7 +30,7 @@ uint8_t Cursor::u8() {
         ok_ = false;
         return 0;
     }
-    return segments_[seg_].data[pos_++];
+    return segment(seg_).data[pos_++];
 }
 
 uint16_t Cursor::u16() {
@@ -57,7 +57,7 @@ void Cursor::skip(size_t n) {
             ok_ = false;
             return;
         }
-        size_t take = std::min(n, segments_[seg_].size - pos_);
+        size_t take = std::min(n, segment(seg_).size - pos_);
         pos_ += take;
         n -= take;
     }
@@ -72,8 +72,8 @@ QByteArray Cursor::bytes(size_t n) {
             ok_ = false;
             break;
         }
-        size_t take = std::min(n, segments_[seg_].size - pos_);
-        out.append(reinterpret_cast<const char*>(segments_[seg_].data + pos_), qsizetype(take));
+        size_t take = std::min(n, segment(seg_).size - pos_);
+        out.append(reinterpret_cast<const char*>(segment(seg_).data + pos_), qsizetype(take));
         pos_ += take;
         n -= take;
     }
@@ -85,27 +85,27 @@ QString Cursor::chars8(size_t count, uint8_t flags) {
     QString s;
     s.reserve(qsizetype(std::min(count, remaining())));
     while (count > 0) {
-        if (seg_ >= segments_.size()) {
+        if (seg_ >= segmentCount()) {
             ok_ = false;
             break;
         }
-        if (pos_ >= segments_[seg_].size) {
+        if (pos_ >= segment(seg_).size) {
             // The characters go on in the next segment after a fresh flag byte.
-            consumed_ += segments_[seg_].size;
+            consumed_ += segment(seg_).size;
             ++seg_;
             pos_ = 0;
-            if (seg_ < segments_.size() && segments_[seg_].size > 0)
-                wide = segments_[seg_].data[pos_++] & 1;
+            if (seg_ < segmentCount() && segment(seg_).size > 0)
+                wide = segment(seg_).data[pos_++] & 1;
             continue;
         }
         const size_t unit = wide ? 2 : 1;
-        const size_t avail = (segments_[seg_].size - pos_) / unit;
+        const size_t avail = (segment(seg_).size - pos_) / unit;
         if (avail == 0) {
-            pos_ = segments_[seg_].size; // half a character at a segment's end: dropped
+            pos_ = segment(seg_).size; // half a character at a segment's end: dropped
             continue;
         }
         const size_t take = std::min(avail, count);
-        const uint8_t* p = segments_[seg_].data + pos_;
+        const uint8_t* p = segment(seg_).data + pos_;
         if (wide) {
             for (size_t i = 0; i < take; ++i)
                 s.append(QChar(char16_t(p[2 * i] | (p[2 * i + 1] << 8))));

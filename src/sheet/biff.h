@@ -33,9 +33,9 @@ struct Segment {
 class Cursor {
 public:
     Cursor() = default;
-    Cursor(const uint8_t* data, size_t size) : segments_{{data, size}}, total_(size) {}
-    explicit Cursor(std::vector<Segment> segments) : segments_(std::move(segments)) {
-        for (const Segment& s : segments_) total_ += s.size;
+    Cursor(const uint8_t* data, size_t size) : single_{data, size}, total_(size) {}
+    explicit Cursor(std::vector<Segment> segments) : many_(std::move(segments)) {
+        for (const Segment& s : many_) total_ += s.size;
     }
 
     bool ok() const { return ok_; }
@@ -60,7 +60,11 @@ public:
 
 private:
     bool nextSegment();
-    std::vector<Segment> segments_;
+    // One record's data sits in `single_` (no allocation); several segments in `many_`.
+    size_t segmentCount() const { return many_.empty() ? 1 : many_.size(); }
+    const Segment& segment(size_t i) const { return many_.empty() ? single_ : many_[i]; }
+    Segment single_;
+    std::vector<Segment> many_;
     size_t seg_ = 0;
     size_t pos_ = 0;
     size_t total_ = 0;    // bytes in all segments

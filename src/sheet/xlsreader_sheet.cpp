@@ -64,6 +64,7 @@ private:
     // they do from every common writer); the first one out of order moves them all to
     // `cells_`, which is sorted at the end.
     bool inOrder_ = true;
+    size_t rowCapacity_ = 0;                    // cells to reserve in each new row
     std::vector<std::pair<int, int>> expCells_; // (row, column) of ptgExp formula cells
     Cell* pendingString_ = nullptr; // cell waiting for its STRING record; valid until add()
     int biff2Ixfe_ = -1;
@@ -80,6 +81,7 @@ Cell* SheetReader::add(int row, int column, uint16_t xf) {
     if (inOrder_ && (rows.empty() || row > rows.back().index)) {
         Row r;
         r.index = row;
+        r.cells.reserve(rowCapacity_);
         rows.push_back(std::move(r));
         rows.back().cells.emplace_back();
         cell = &rows.back().cells.back();
@@ -255,6 +257,17 @@ void SheetReader::record(const Record& r, RecordReader& reader) {
     case 0x0221:
         arrayFormula(r);
         return;
+    case 0x0200: { // DIMENSIONS: room for the rows and cells it announces
+        Cursor c = r.cursor();
+        const uint32_t first = v == 8 ? c.u32() : c.u16();
+        const uint32_t last = v == 8 ? c.u32() : c.u16();
+        const uint16_t firstCol = c.u16(), lastCol = c.u16();
+        if (c.ok() && last > first && sheet_.rows.empty()) {
+            sheet_.rows.reserve(std::min<size_t>({last - first, 65536, ctx_.cellBudget}));
+            if (lastCol > firstCol) rowCapacity_ = std::min<size_t>(lastCol - firstCol, 16);
+        }
+        return;
+    }
     case 0x0208:
         rowRecord(r);
         return;

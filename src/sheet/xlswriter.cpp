@@ -196,7 +196,7 @@ QByteArray workbookStream(const Workbook& source) {
     g.record(0x0042, Body().u16(1200));
     g.record(0x0161, Body().u16(0));
     Body tabs;
-    for (int i = 0; i < sheetCount; ++i) tabs.u16(unsigned(i + 1));
+    for (int i = 0; i < std::min(sheetCount, 4000); ++i) tabs.u16(unsigned(i + 1));
     g.record(0x013D, tabs);
     g.record(0x009C, Body().u16(14));
     g.record(0x0019, Body().u16(0));
@@ -261,6 +261,7 @@ QByteArray workbookStream(const Workbook& source) {
     // Print areas: the own-workbook reference, one sheet reference per sheet, one name each.
     bool anyPrintArea = false;
     for (const Sheet& s : book.sheets) anyPrintArea |= !s.pageSetup.printArea.empty();
+    anyPrintArea = anyPrintArea && sheetCount <= 1300; // one sheet reference each must fit
     if (anyPrintArea) {
         g.record(0x01AE, Body().u16(unsigned(sheetCount)).u16(0x0401));
         Body xti;
@@ -268,7 +269,11 @@ QByteArray workbookStream(const Workbook& source) {
         for (int i = 0; i < sheetCount; ++i) xti.u16(0).u16(unsigned(i)).u16(unsigned(i));
         g.record(0x0017, xti);
         for (int i = 0; i < sheetCount; ++i) {
-            const auto& areas = book.sheets[size_t(i)].pageSetup.printArea;
+            std::vector<CellRange> areas;
+            for (const CellRange& r : book.sheets[size_t(i)].pageSetup.printArea)
+                if (r.firstRow >= 0 && r.firstRow <= r.lastRow && r.lastRow <= 65535 &&
+                    r.firstColumn >= 0 && r.firstColumn <= r.lastColumn && r.lastColumn <= 255)
+                    areas.push_back(r);
             if (areas.empty()) continue;
             const size_t n = std::min<size_t>(areas.size(), 200);
             Body f;

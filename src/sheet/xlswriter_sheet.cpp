@@ -221,6 +221,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
     std::vector<bool> usableArrays;
     for (const ArrayFormula& a : sheet.arrayFormulas)
         usableArrays.push_back(book.biffVersion == 8 &&
+                               a.formula.tokens.size() + a.formula.extra.size() < 8000 &&
                                tokensSelfContained(a.formula.tokens, false));
 
     // Blocks of up to 32 rows: their ROW records, then their cells.

@@ -51,6 +51,12 @@ QStringList describe(const Workbook& book) {
     for (size_t s = 0; s < book.sheets.size(); ++s) {
         const Sheet& sheet = book.sheets[s];
         out << QStringLiteral("sheet %1 %2 %3").arg(s).arg(sheet.name).arg(sheet.visibility);
+        for (const CellRange& p : sheet.pageSetup.printArea)
+            out << QStringLiteral("print area %1 %2 %3 %4")
+                       .arg(p.firstRow)
+                       .arg(p.lastRow)
+                       .arg(p.firstColumn)
+                       .arg(p.lastColumn);
         for (const CellRange& m : sheet.merges)
             out << QStringLiteral("merge %1 %2 %3 %4")
                        .arg(m.firstRow)
@@ -355,6 +361,51 @@ private Q_SLOTS:
         const Workbook again = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("w"));
         QCOMPARE(again.sheets.size(), size_t(1));
         QCOMPARE(again.sheets.front().valueCount(), size_t(0));
+    }
+    void limitsHoldForUnusualWorkbooks() {
+        Workbook book = Workbook::createDefault();
+        // Many sheets, a print area (with one range outside the sheet), an array formula too
+        // long for its record, a cell format index past the table and an oversized font index
+        // in a rich-text run.
+        for (int i = 1; i < 1200; ++i) {
+            Sheet s;
+            s.name = QStringLiteral("Sheet1"); // clashes with the first: made unique
+            book.sheets.push_back(s);
+        }
+        Sheet& first = book.sheets.front();
+        first.pageSetup.printArea = {{0, 40, 0, 11}, {-5, 3, 0, 300}};
+        book.sheets[1].pageSetup.printArea = {{0, 0, 0, 0}};
+        auto longArray = std::make_shared<Formula>();
+        longArray->tokens = QByteArray("\x01\x00\x00\x00\x00", 5);
+        ArrayFormula a;
+        a.range = {0, 0, 0, 0};
+        a.formula.tokens = QByteArray("\x1E\x01\x00", 3);
+        a.formula.extra = QByteArray(9000, 'x');
+        first.arrayFormulas.push_back(a);
+        Cell c;
+        c.type = CellType::Number;
+        c.number = 7;
+        c.formula = longArray;
+        first.setCell(0, c);
+        Cell t;
+        t.column = 1;
+        t.type = CellType::Text;
+        t.text = QStringLiteral("abc");
+        t.runs = {{1, 999}};
+        t.xf = 60000;
+        first.setCell(0, t);
+
+        const QByteArray stream = workbookStream(book);
+        for (const Record& r : records(stream)) QVERIFY(r.data.size() <= 8224);
+        const Workbook again = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("w"));
+        QCOMPARE(again.sheets.size(), book.sheets.size());
+        QCOMPARE(again.sheets[1].name, QStringLiteral("Sheet1(2)"));
+        const Cell* v = again.sheets.front().cell(0, 0);
+        QVERIFY(v && !v->formula);
+        QCOMPARE(v->number, 7.0);
+        QCOMPARE(again.sheets.front().cell(0, 1)->text, QStringLiteral("abc"));
+        QCOMPARE(again.sheets.front().pageSetup.printArea.size(), size_t(1));
+        QCOMPARE(again.sheets.front().pageSetup.printArea.front(), (CellRange{0, 40, 0, 11}));
     }
 };
 

@@ -75,6 +75,10 @@ private slots:
     void mokuzouSheet();
     void biff5SheetInCodePage932();
     void bareStreamOutOfOrder();
+    void corpusLayout();
+    void modelCellsStaySorted();
+    void builtinFormatCodes_data();
+    void builtinFormatCodes();
     void bytesLongerThanTheWorkbook();
     void notAWorkbook_data();
     void notAWorkbook();
@@ -330,6 +334,96 @@ void TestXlsRead::bareStreamOutOfOrder() {
     QCOMPARE(sheet.rowHeight(9), uint16_t(600));
     QVERIFY(sheet.row(9)->customHeight);
     QVERIFY(sheet.row(9)->cells.empty());
+}
+
+void TestXlsRead::corpusLayout() {
+    if (!QFile::exists(corpus() + "sheetjs-row_height.xls"))
+        QSKIP("the shared workbook corpus is absent");
+    const Workbook vis = loadWorkbookFile(corpus() + "sheetjs-sheet_visibility.xls");
+    QCOMPARE(vis.sheets.size(), size_t(3));
+    QCOMPARE(vis.sheets[1].name, QStringLiteral("Hidden"));
+    QCOMPARE(vis.sheets[1].visibility, 1);
+    QCOMPARE(vis.sheets[2].visibility, 2);
+
+    const Sheet heights = loadWorkbookFile(corpus() + "sheetjs-row_height.xls").sheets[0];
+    QCOMPARE(heights.rowHeight(1), uint16_t(20));
+    QCOMPARE(heights.rowHeight(3), uint16_t(2000));
+    QVERIFY(heights.row(3)->customHeight);
+    QCOMPARE(heights.rowHeight(500), heights.defaultRowHeight);
+
+    const Sheet widths = loadWorkbookFile(corpus() + "sheetjs-column_width.xls").sheets[0];
+    QCOMPARE(widths.columnWidth(1), uint16_t(42));
+    QCOMPARE(widths.columnWidth(2), uint16_t(4266));
+    QCOMPARE(widths.columnWidth(7), uint16_t(4309));
+    QCOMPARE(widths.columnWidth(8), widths.columnWidth(200)); // the default
+
+    QCOMPARE(loadWorkbookFile(corpus() + "sheetjs-merge_cells.xls").sheets[0].merges.size(),
+             size_t(5));
+    QVERIFY(loadWorkbookFile(corpus() + "libxls-dates-1904.xls").dateSystem1904);
+    QVERIFY(!loadWorkbookFile(corpus() + "libxls-dates-1900.xls").dateSystem1904);
+
+    const Workbook rich = loadWorkbookFile(corpus() + "sheetjs-rich_text_stress.xls");
+    int richCells = 0;
+    for (const Row& r : rich.sheets[0].rows)
+        for (const Cell& c : r.cells) {
+            if (c.runs.isEmpty()) continue;
+            ++richCells;
+            for (const TextRun& run : c.runs) {
+                QVERIFY(run.font < rich.fonts.size());
+                QVERIFY(run.start < c.text.size());
+            }
+        }
+    QVERIFY(richCells > 5);
+}
+
+void TestXlsRead::modelCellsStaySorted() {
+    Sheet sheet;
+    Cell c;
+    c.type = CellType::Number;
+    for (int col : {5, 1, 3}) {
+        c.column = uint16_t(col);
+        c.number = col;
+        sheet.setCell(7, c);
+    }
+    c.column = 3;
+    c.number = 33;
+    sheet.setCell(7, c); // replaces
+    sheet.setCell(2, c);
+    QCOMPARE(sheet.rows.size(), size_t(2));
+    QCOMPARE(sheet.rows[0].index, 2);
+    const Row* row = sheet.row(7);
+    QCOMPARE(row->cells.size(), size_t(3));
+    QCOMPARE(row->cells[0].column, uint16_t(1));
+    QCOMPARE(row->cells[2].column, uint16_t(5));
+    QCOMPARE(sheet.cell(7, 3)->number, 33.0);
+    QVERIFY(!sheet.cell(7, 4));
+    QCOMPARE(sheet.valueCount(), size_t(4));
+}
+
+void TestXlsRead::builtinFormatCodes_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("general") << 0 << true << "General";
+    QTest::newRow("short date ja") << 14 << true << "yyyy/m/d";
+    QTest::newRow("short date en") << 14 << false << "m/d/yyyy";
+    QTest::newRow("date time ja") << 22 << true << "yyyy/m/d h:mm";
+    QTest::newRow("kanji date") << 31 << true << "yyyy\"年\"m\"月\"d\"日\"";
+    QTest::newRow("kanji time") << 33 << true << "h\"時\"mm\"分\"ss\"秒\"";
+    QTest::newRow("month day 56") << 56 << true << "m\"月\"d\"日\"";
+    QTest::newRow("no 31 outside Japan") << 31 << false << "";
+    QTest::newRow("text") << 49 << false << "@";
+}
+
+void TestXlsRead::builtinFormatCodes() {
+    QFETCH(int, id);
+    QFETCH(bool, japanese);
+    QFETCH(QString, code);
+    QCOMPARE(Workbook::builtinFormatCode(id, japanese), code);
+    Workbook b;
+    b.japanese = japanese;
+    b.numberFormats[uint16_t(id)] = QStringLiteral("0.0");
+    QCOMPARE(b.numberFormatCode(id), QStringLiteral("0.0")); // the file's own text wins
 }
 
 void TestXlsRead::bytesLongerThanTheWorkbook() {

@@ -94,7 +94,7 @@ bool runSteps(const std::vector<Source>& sources, DrawingModel& model, Recording
         step.stored = source.stored;
         step.path = source.path;
         const qsizetype shown = host.messages.size();
-        QList<QByteArray> lines;
+        QByteArray stored;
         if (source.stored) {
             QFile file(source.path);
             if (!file.open(QIODevice::ReadOnly)) {
@@ -111,11 +111,11 @@ bool runSteps(const std::vector<Source>& sources, DrawingModel& model, Recording
                 failure = source.path + QStringLiteral(": ") + file.errorString();
                 return false;
             }
-            lines = splitStoredLines(bytes);
+            stored = bytes;
             model.currentFloor = 1;
         }
         try {
-            const ReadResult result = source.stored ? readStoredDrawing(model, host, lines)
+            const ReadResult result = source.stored ? readStoredBytes(model, host, stored)
                                                     : readDrawingFile(model, host, source.path);
             step.result =
                 result == ReadResult::Ok ? QStringLiteral("ok") : QStringLiteral("refused");

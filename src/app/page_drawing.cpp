@@ -1,20 +1,56 @@
 #include "app/page_drawing.h"
 
+#include "drawing/readers.h"
 #include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/namematch.h"
 #include "widgets/controls.h"
+#include "widgets/filedrop.h"
 #include "widgets/hints.h"
 #include "widgets/icons.h"
+#include "widgets/shelllist.h"
 #include "widgets/sidebar.h"
 #include "widgets/statusbar.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tovera {
 
 namespace {
 constexpr int MessagePanel = 2;
+const char* const DrawingPattern = "*hbd*";
+const char* const DrawingRefusal = "hbd図面ﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!";
+// The bytes of the file at `path`, byte for byte. Raises EInOutError when it cannot be
+// opened or read (a folder gives the system's "is a directory" text).
+QByteArray loadWholeFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) throwOpenError(path, errno);
+    QByteArray bytes;
+    char block[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw EInOutError(ioErrorText(error), error);
+        }
+        if (n == 0) break;
+        bytes.append(block, n);
+    }
+    ::close(fd);
+    return bytes;
 }
+
+} // namespace
 
 DrawingPage::DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dialogs,
                          QObject* parent)
@@ -31,7 +67,7 @@ DrawingPage::DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dial
                            themeIcon("document-save", QStyle::SP_DialogSaveButton));
     InspectorBar3->addItem(menu, QStringLiteral("図面書出"),
                            themeIcon("document-save-as", QStyle::SP_DriveFDIcon));
-    ShellListView2 = new QWidget;
+    ShellListView2 = new ShellList;
     ShellListView2->setObjectName(QStringLiteral("ShellListView2"));
     const int files = InspectorBar3->addHostPanel(QStringLiteral("図面ファイル"), ShellListView2);
     InspectorBar3->setPanelOpen(files, false);
@@ -156,6 +192,57 @@ void DrawingPage::renderDrawing() {
 
 void DrawingPage::PaintBox1Paint() {
     renderDrawing();
+}
+
+} // namespace tovera
+
+namespace tovera {
+
+void DrawingPage::installDrops(QByteArray& droppedDrawing, FlatEdit& zmfile,
+                               const QList<ShellList*>& lists) {
+    droppedDrawing_ = &droppedDrawing;
+    zmfile_ = &zmfile;
+    dragSources_ = lists;
+    FileDrop4 = new FileDrop(FlatTabControl1, [this] { FileDrop4Drop(); });
+    new InsideDrop(
+        PaintBox1, lists, [this](ShellList* source) { PaintBox1DragDrop(source); },
+        [this](ShellList* source) { return PaintBox1DragOver(source); });
+}
+
+void DrawingPage::FileDrop4Drop() {
+    droppedDrawing_->clear();
+    const QString path = FileDrop4->files().value(0);
+    if (!matchesPattern(path, QString::fromUtf8(DrawingPattern))) {
+        dialogs_.message(QString::fromUtf8(DrawingRefusal));
+        return;
+    }
+    showDroppedDrawing(path, true);
+}
+
+bool DrawingPage::PaintBox1DragOver(const ShellList* source) const {
+    return source && dragSources_.contains(const_cast<ShellList*>(source));
+}
+
+void DrawingPage::PaintBox1DragDrop(const ShellList* source) {
+    if (!PaintBox1DragOver(source)) return;
+    const QString path = source->selectedPath();
+    if (path.isEmpty()) return; // nothing selected: nothing to show
+    if (!matchesPattern(path, QString::fromUtf8(DrawingPattern))) {
+        dialogs_.message(QString::fromUtf8(DrawingRefusal));
+        return;
+    }
+    showDroppedDrawing(path, false);
+}
+
+void DrawingPage::showDroppedDrawing(const QString& path, bool keepBytes) {
+    model_.currentFloor = 1;
+    if (keepBytes) *droppedDrawing_ = loadWholeFile(path);
+    readDrawingFile(model_, *this, path);
+    setMessagePanel(QStringLiteral("図面読込..."));
+    model_.resetGridOrigin();
+    renderDrawing();
+    zmfile_->setText(path);
+    setMessagePanel(zmfile_->text() + QStringLiteral("をﾄﾞﾛｯﾌﾟ表示しました。"));
 }
 
 } // namespace tovera

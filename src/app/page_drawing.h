@@ -7,6 +7,8 @@
 #include "drawing/model.h"
 #include "drawing/renderer.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 
 class QGroupBox;
@@ -20,7 +22,9 @@ class FlatEdit;
 class FlatTabControl;
 class GaugeStatusBar;
 class PaintBox;
+class ShellList;
 class SideBar;
+class FileDrop;
 
 class DrawingPage : public QObject, public DrawingHost {
     Q_OBJECT
@@ -59,18 +63,40 @@ public:
     FlatEdit* ZoomDisp = nullptr;
     FlatTabControl* FlatTabControl1 = nullptr;
     PaintBox* PaintBox1 = nullptr;
-    QWidget* ShellListView2 = nullptr; // the side-bar file list's place in panel 1
+    ShellList* ShellListView2 = nullptr; // the side-bar file list, panel "図面ファイル"
+
+    // Makes the floor tabs (with the drawing area) the target of files dropped from outside
+    // and the drawing area the target of drags from `lists`. `droppedDrawing` and `zmfile`
+    // belong to the window and outlive the page.
+    void installDrops(QByteArray& droppedDrawing, FlatEdit& zmfile, const QList<ShellList*>& lists);
+
+    // Files dropped from outside on the floor tabs: reads and shows the first, keeping its
+    // bytes in droppedDrawing (emptied first, also for a refused name). Raises EInOutError
+    // when the file cannot be loaded, and what readDrawingFile raises.
+    void FileDrop4Drop();
+    // Whether a drag from `source` may be dropped on the drawing area.
+    bool PaintBox1DragOver(const ShellList* source) const;
+    // A drag from `source` released on the drawing area: reads and shows its selected item.
+    // Nothing happens when the list has no selected item.
+    void PaintBox1DragDrop(const ShellList* source);
+    FileDrop* FileDrop4 = nullptr;
 
 private:
     // The paint event of the drawing area: renderDrawing and nothing else.
     void PaintBox1Paint();
     void buildAreaGroup(QWidget* page);
     void buildZoomGroup(QWidget* page);
+    // The steps a drop shares once the name has passed: floor 1, (load the bytes,) read,
+    // redraw, file-name box and message.
+    void showDroppedDrawing(const QString& path, bool keepBytes);
 
     GaugeStatusBar& statusBar_;
     Dialogs& dialogs_;
     DrawingModel model_;
     DrawingCanvas canvas_;
+    QByteArray* droppedDrawing_ = nullptr;
+    FlatEdit* zmfile_ = nullptr;
+    QList<ShellList*> dragSources_;
 };
 
 } // namespace tovera

@@ -1,7 +1,11 @@
 #include "app/page_sheet.h"
 
+#include "platform/dialogs.h"
+#include "platform/namematch.h"
+#include "widgets/filedrop.h"
 #include "widgets/hints.h"
 #include "widgets/icons.h"
+#include "widgets/shelllist.h"
 #include "widgets/sidebar.h"
 
 #include <QFrame>
@@ -21,7 +25,7 @@ SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
                            themeIcon("document-save", QStyle::SP_DialogSaveButton));
     InspectorBar2->addItem(menu, QStringLiteral("明細書出"),
                            themeIcon("document-save-as", QStyle::SP_DriveFDIcon));
-    ShellListView1 = new QWidget;
+    ShellListView1 = new ShellList;
     ShellListView1->setObjectName(QStringLiteral("ShellListView1"));
     const int files = InspectorBar2->addHostPanel(QStringLiteral("明細ファイル"), ShellListView1);
     InspectorBar2->setPanelOpen(files, false);
@@ -32,6 +36,34 @@ SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
     book->setGeometry(148, 8, 710, 433);
     setHint(book, QStringLiteral("明細シートのドロップが出来ます。"));
     F5Book1 = book;
+}
+
+void SheetPage::installDrops(Dialogs& dialogs, const QList<ShellList*>& lists) {
+    dialogs_ = &dialogs;
+    FileDrop3 = new FileDrop(F5Book1, [this] { FileDrop3Drop(); });
+    new InsideDrop(F5Book1, lists, [this](ShellList* source) { F5Book1DragDrop(source); });
+}
+
+void SheetPage::FileDrop3Drop() {
+    sheetDropped(FileDrop3->files().value(0));
+}
+
+void SheetPage::F5Book1DragDrop(const ShellList* source) {
+    const QString path = source ? source->selectedPath() : QString();
+    if (path.isEmpty()) return; // nothing selected: nothing to show
+    sheetDropped(path);
+}
+
+void SheetPage::sheetDropped(const QString& path) {
+    if (!matchesPattern(path, QStringLiteral("*xls*"))) {
+        dialogs_->message(QStringLiteral("Excelﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"));
+        return;
+    }
+    acceptSheetDrop(path);
+}
+
+void SheetPage::acceptSheetDrop(const QString& path) {
+    Q_EMIT sheetDropAccepted(path);
 }
 
 } // namespace tovera

@@ -1,12 +1,16 @@
 #pragma once
 // Page 評点明細: its side bar and the place of the spreadsheet control.
 
+#include <QList>
 #include <QObject>
 
 class QWidget;
 
 namespace tovera {
 
+class Dialogs;
+class FileDrop;
+class ShellList;
 class SideBar;
 
 class SheetPage : public QObject {
@@ -16,8 +20,31 @@ public:
     explicit SheetPage(QWidget* page, QObject* parent = nullptr);
 
     SideBar* InspectorBar2 = nullptr;
-    QWidget* ShellListView1 = nullptr; // the side-bar file list's place in panel 1
-    QWidget* F5Book1 = nullptr;        // the spreadsheet control's place, (148, 8) 710 x 433
+    ShellList* ShellListView1 = nullptr; // the side-bar file list, panel "明細ファイル"
+    QWidget* F5Book1 = nullptr;          // the spreadsheet control's place, (148, 8) 710 x 433
+
+    // Makes the spreadsheet control the target of files dropped from outside and of drags
+    // from `lists`; refusals are shown through `dialogs`, which outlives the page.
+    void installDrops(Dialogs& dialogs, const QList<ShellList*>& lists);
+    // Files dropped from outside on the spreadsheet control: the first goes on when its
+    // name passes "*xls*", else the refusal box.
+    void FileDrop3Drop();
+    // A drag from `source` released on the spreadsheet control; nothing happens when the
+    // list has no selected item.
+    void F5Book1DragDrop(const ShellList* source);
+    // The one way in for a workbook file that reached the control by a drop or a drag and
+    // passed the name test: shows the workbook. (Showing comes with the sheet operations.)
+    void acceptSheetDrop(const QString& path);
+    FileDrop* FileDrop3 = nullptr;
+
+Q_SIGNALS:
+    // A workbook file passed the name test and was handed to acceptSheetDrop.
+    void sheetDropAccepted(const QString& path);
+
+private:
+    // Tests `path` against "*xls*": refusal box, or on to acceptSheetDrop.
+    void sheetDropped(const QString& path);
+    Dialogs* dialogs_ = nullptr;
 };
 
 } // namespace tovera

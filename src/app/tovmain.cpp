@@ -4,16 +4,21 @@
 #include "app/hinttracker.h"
 #include "app/page_basic.h"
 #include "app/page_drawing.h"
+#include "app/page_sheet.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/help.h"
+#include "platform/namematch.h"
 #include "widgets/controls.h"
+#include "widgets/filedrop.h"
 #include "widgets/navigator.h"
+#include "widgets/shelllist.h"
 #include "widgets/statusbar.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -187,6 +192,44 @@ void Tovmain::refreshAttachmentMarks() {
 
 void Tovmain::ADOQuery1AfterScroll() {
     refreshAttachmentMarks();
+}
+
+// ---- Drops
+
+void Tovmain::installDrops() {
+    const QList<ShellList*> lists{sheetPage_->ShellListView1, drawingPage_->ShellListView2};
+    sheetPage_->installDrops(dialogs_, lists);
+    drawingPage_->installDrops(droppedDrawing_, *zmfile, lists);
+    new InsideDrop(BitBtn3, lists, [this](ShellList* source) { BitBtn3DragDrop(source); });
+    new InsideDrop(BitBtn4, lists, [this](ShellList* source) { BitBtn4DragDrop(source); });
+}
+
+void Tovmain::BitBtn3DragDrop(const ShellList* source) {
+    const QString path = source ? source->selectedPath() : QString();
+    if (path.isEmpty()) return;
+    if (!matchesPattern(path, QStringLiteral("*xls*"))) {
+        dialogs_.message(QStringLiteral("Excelﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"));
+        return;
+    }
+    acceptSheetAttachmentDrop(path);
+}
+
+void Tovmain::BitBtn4DragDrop(const ShellList* source) {
+    const QString path = source ? source->selectedPath() : QString();
+    if (path.isEmpty()) return;
+    if (!matchesPattern(path, QStringLiteral("*hbd*"))) {
+        dialogs_.message(QStringLiteral("図面ﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"));
+        return;
+    }
+    acceptDrawingAttachmentDrop(path);
+}
+
+void Tovmain::acceptSheetAttachmentDrop(const QString& path) {
+    Q_EMIT sheetAttachmentDropAccepted(path);
+}
+
+void Tovmain::acceptDrawingAttachmentDrop(const QString& path) {
+    Q_EMIT drawingAttachmentDropAccepted(path);
 }
 
 } // namespace tovera

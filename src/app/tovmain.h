@@ -28,6 +28,7 @@ class HelpSystem;
 class HintTracker;
 class RecordNavigator;
 class SheetPage;
+class ShellList;
 class SideBar;
 
 class Tovmain : public QMainWindow {
@@ -66,6 +67,17 @@ public:
     void OwariClick();
     void InspectorBar1ItemClick(int panel, int item);
     void ADOQuery1AfterScroll();
+    // Drags from the side-bar file lists released on the drop buttons "明細l直接登録"
+    // (BitBtn3, "*xls*") and "図面直接登録" (BitBtn4, "*hbd*"): the list's selected item goes
+    // on when its name passes, else the button's refusal box; without a selected item
+    // nothing happens.
+    void BitBtn3DragDrop(const ShellList* source);
+    void BitBtn4DragDrop(const ShellList* source);
+    // The one way in for a file that passed a drop button's test: stores it in the current
+    // record's column excel (BitBtn3) or zumen (BitBtn4) after confirmation. (Storing comes
+    // with the attachment operations.)
+    void acceptSheetAttachmentDrop(const QString& path);
+    void acceptDrawingAttachmentDrop(const QString& path);
 
     // What the window owns, for the pages' controllers and the tests.
     Dialogs& dialogs() { return dialogs_; }
@@ -112,6 +124,11 @@ public:
     QTabWidget* searchTabs = nullptr;
     GaugeStatusBar* StatusBar1 = nullptr;
 
+Q_SIGNALS:
+    // A file dropped on a drop button passed the name test and was handed on.
+    void sheetAttachmentDropAccepted(const QString& path);
+    void drawingAttachmentDropAccepted(const QString& path);
+
 protected:
     void showEvent(QShowEvent* event) override;
     // Ends an edit of the current record as a move does before the window goes; when that
@@ -132,6 +149,9 @@ private:
     QWidget* buildPages(QWidget* central);
     void buildStrip(QWidget* central);
     void placeStatusBar();
+    // Binds the drop targets: the spreadsheet control, the floor tabs, the drawing area
+    // and the two drop buttons.
+    void installDrops();
 
     Dialogs& dialogs_;
     HelpSystem& help_;

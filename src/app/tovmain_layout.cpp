@@ -107,6 +107,7 @@ void Tovmain::buildLayout() {
 
     buildPages(content);
     buildStrip(content);
+    installDrops();
 }
 
 void Tovmain::buildToolbars() {

@@ -1,0 +1,214 @@
+// The side-bar file list over real folders: top level, opening folders, the parent on a
+// right-button release, a double-click on a file, and a drag of an item.
+
+#include "widgets/filedrop.h"
+#include "widgets/shelllist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tovera;
+
+namespace {
+
+void touch(const QString& path) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+}
+
+// Shows `folder` and waits until its items are there.
+bool showAndWait(ShellList& list, const QString& folder) {
+    QSignalSpy loaded(&list, &ShellList::directoryLoaded);
+    list.showFolder(folder);
+    if (loaded.isEmpty() && !loaded.wait(5000)) return false;
+    return QTest::qWaitFor([&] { return !list.shownPaths().isEmpty(); }, 5000);
+}
+
+QPoint centreOf(ShellList& list, const QString& path) {
+    for (int row = 0; row < list.model()->rowCount(list.rootIndex()); ++row) {
+        const QModelIndex index = list.model()->index(row, 0, list.rootIndex());
+        if (list.shownPaths().value(row) == path) return list.visualRect(index).center();
+    }
+    return QPoint(-1, -1);
+}
+
+} // namespace
+
+class TestShellList : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void topLevelIsTheMountedVolumes();
+    void folderItemsSortedFoldersFirst();
+    void doubleClickOpensAFolderOnly();
+    void rightReleaseShowsTheParentUpToTheTopLevel();
+    void selectionStaysShownWithoutFocus();
+    void leftPressAndMoveDragsTheItem();
+    void dragDataNamesTheList();
+
+private:
+    QTemporaryDir dir_;
+    QString root_;
+};
+
+void TestShellList::init() {
+    QVERIFY(dir_.isValid());
+    root_ = QDir(dir_.path()).filePath(QStringLiteral("files"));
+    QDir().mkpath(root_ + QStringLiteral("/b_dir/inner"));
+    QDir().mkpath(root_ + QStringLiteral("/A_dir"));
+    touch(root_ + QStringLiteral("/c.txt"));
+    touch(root_ + QStringLiteral("/B.hbd"));
+    touch(root_ + QStringLiteral("/b_dir/plan.hbd"));
+}
+
+void TestShellList::topLevelIsTheMountedVolumes() {
+    ShellList list;
+    QVERIFY(list.atTopLevel());
+    const QStringList shown = list.shownPaths();
+    QCOMPARE(shown, ShellList::topLevelVolumes());
+    QCOMPARE(shown.value(0), QStringLiteral("/"));
+    QCOMPARE(shown.count(QStringLiteral("/")), 1);
+    for (const QString& path : shown) {
+        QVERIFY2(QFileInfo(path).isDir(), qPrintable(path));
+        for (const char* hidden : {"/proc", "/sys", "/dev"})
+            QVERIFY2(!path.startsWith(QLatin1String(hidden)), qPrintable(path));
+        QVERIFY2(QStorageInfo(path).fileSystemType() != "tmpfs" || path == QLatin1String("/"),
+                 qPrintable(path));
+    }
+}
+
+void TestShellList::folderItemsSortedFoldersFirst() {
+    ShellList list;
+    QVERIFY(showAndWait(list, root_));
+    QCOMPARE(list.folder(), root_);
+    QTRY_COMPARE(list.shownPaths(), (QStringList{root_ + "/A_dir", root_ + "/b_dir",
+                                                 root_ + "/B.hbd", root_ + "/c.txt"}));
+    QCOMPARE(list.iconSize(), QSize(16, 16));
+    QVERIFY(list.selectedPath().isEmpty());
+    QVERIFY(list.selectPath(root_ + "/c.txt"));
+    QCOMPARE(list.selectedPath(), root_ + "/c.txt");
+    QVERIFY(!list.selectPath(root_ + "/missing"));
+    // A path that is not a folder shows the top level.
+    list.showFolder(root_ + "/c.txt");
+    QVERIFY(list.atTopLevel());
+}
+
+void TestShellList::doubleClickOpensAFolderOnly() {
+    ShellList list;
+    list.resize(300, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+
+    // A file: selected, nothing else.
+    const QPoint file = centreOf(list, root_ + "/c.txt");
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, file);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, file);
+    QCOMPARE(list.folder(), root_);
+    QCOMPARE(list.selectedPath(), root_ + "/c.txt");
+
+    // A folder opens.
+    const QPoint folder = centreOf(list, root_ + "/b_dir");
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, folder);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, folder);
+    QCOMPARE(list.folder(), root_ + "/b_dir");
+    QTRY_COMPARE(list.shownPaths(),
+                 (QStringList{root_ + "/b_dir/inner", root_ + "/b_dir/plan.hbd"}));
+    QVERIFY(list.selectedPath().isEmpty());
+
+    // At the top level, a volume opens.
+    list.showTopLevel();
+    const QPoint rootVolume = centreOf(list, QStringLiteral("/"));
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rootVolume);
+    QCOMPARE(list.folder(), QStringLiteral("/"));
+}
+
+void TestShellList::rightReleaseShowsTheParentUpToTheTopLevel() {
+    ShellList list;
+    list.resize(300, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_ + "/b_dir/inner") || list.folder() == root_ + "/b_dir/inner");
+    const QPoint empty(290, 290); // below the items
+    QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
+    QCOMPARE(list.folder(), root_ + "/b_dir");
+    QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
+    QCOMPARE(list.folder(), root_);
+    // Up through every folder to the root, then the top level; there it stays.
+    const int depth = root_.count(QLatin1Char('/'));
+    for (int i = 0; i < depth + 5 && !list.atTopLevel(); ++i)
+        QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
+    QVERIFY(list.atTopLevel());
+    QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
+    QVERIFY(list.atTopLevel());
+    QCOMPARE(list.shownPaths(), ShellList::topLevelVolumes());
+
+    // From the root volume, one release gives the top level.
+    list.showFolder(QStringLiteral("/"));
+    QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
+    QVERIFY(list.atTopLevel());
+}
+
+void TestShellList::selectionStaysShownWithoutFocus() {
+    ShellList list;
+    const QPalette pal = list.palette();
+    QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight),
+             pal.color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(pal.color(QPalette::Inactive, QPalette::HighlightedText),
+             pal.color(QPalette::Active, QPalette::HighlightedText));
+}
+
+void TestShellList::leftPressAndMoveDragsTheItem() {
+    ShellList list;
+    list.setObjectName(QStringLiteral("ShellListView2"));
+    list.resize(300, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+    QVERIFY(list.selectPath(root_ + "/c.txt"));
+
+    const QPoint from = centreOf(list, root_ + "/B.hbd");
+    bool dragRunning = false;
+    // The drag runs its own loop until the button goes up.
+    QTimer::singleShot(100, &list, [&] {
+        dragRunning = true;
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, from + QPoint(40, 0));
+    });
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(list.viewport(), from + QPoint(40, 0));
+    QTRY_VERIFY(dragRunning);
+    QCOMPARE(list.selectedPath(), root_ + "/B.hbd");
+    QCOMPARE(list.folder(), root_);
+}
+
+void TestShellList::dragDataNamesTheList() {
+    ShellList one, two, unnamed;
+    one.setObjectName(QStringLiteral("ShellListView1"));
+    two.setObjectName(QStringLiteral("ShellListView2"));
+    std::unique_ptr<QMimeData> data(two.dragData());
+    QVERIFY(data->hasFormat(QString::fromLatin1(InsideDragMimeType)));
+    QVERIFY(!data->hasUrls());
+    QCOMPARE(insideDragSource(data.get(), {&one, &two}), &two);
+    QCOMPARE(insideDragSource(data.get(), {&one}), nullptr);
+    // Files from outside are no inside drag; nor is a tag of another process.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(root_ + "/B.hbd")});
+    QCOMPARE(insideDragSource(&files, {&one, &two}), nullptr);
+    QMimeData foreign;
+    foreign.setData(QString::fromLatin1(InsideDragMimeType), "1:ShellListView2");
+    QCOMPARE(insideDragSource(&foreign, {&one, &two}), nullptr);
+    std::unique_ptr<QMimeData> none(unnamed.dragData());
+    QCOMPARE(insideDragSource(none.get(), {&unnamed}), nullptr);
+}
+
+QTEST_MAIN(TestShellList)
+#include "test_shelllist.moc"

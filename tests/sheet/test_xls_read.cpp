@@ -10,6 +10,7 @@
 #include "sheet/xlsreader_cells.h"
 #include "sheet/xlsreader_internal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
@@ -64,6 +65,10 @@ private slots:
     void rkNumbers_data();
     void rkNumbers();
     void stringAcrossContinue();
+    void codepageTexts_data();
+    void codepageTexts();
+    void fileErrors_data();
+    void fileErrors();
     void sharedFormulaBecomesOrdinary();
     void listingNumbers_data();
     void listingNumbers();
@@ -131,6 +136,51 @@ void TestXlsRead::stringAcrossContinue() {
     QVERIFY(c.atEnd());
     c.u8();
     QVERIFY(!c.ok()); // reading past the end is noticed, not a crash
+}
+
+void TestXlsRead::codepageTexts_data() {
+    QTest::addColumn<int>("codepage");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("932 taka") << 932 << hex("fbfc") << "髙";
+    QTest::newRow("932 taka, second code") << 932 << hex("eee0") << "髙";
+    QTest::newRow("932 saki, both codes") << 932 << hex("fab1ed95") << "﨑﨑";
+    QTest::newRow("932 square metre") << 932 << hex("8775") << "㎡";
+    QTest::newRow("932 half-width katakana") << 932 << hex("d3d9c0d9") << "ﾓﾙﾀﾙ";
+    QTest::newRow("1252") << 1252 << hex("e980") << "é€";
+    QTest::newRow("old Windows Latin") << 32769 << hex("e9") << "é";
+    QTest::newRow("1251") << 1251 << hex("c4e0") << "Да";
+    QTest::newRow("Mac Roman") << 10000 << hex("8e") << "é";
+    QTest::newRow("unknown code page as 1252") << 4242 << hex("e9") << "é";
+}
+
+void TestXlsRead::codepageTexts() {
+    QFETCH(int, codepage);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    biff::CodepageDecoder decoder(codepage);
+    QCOMPARE(decoder.decode(bytes), text);
+}
+
+void TestXlsRead::fileErrors_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing file") << QDir::tempPath() + "/tovera-no-such-book.xls"
+                                  << "ファイルが見つかりません";
+    QTest::newRow("missing folder") << QDir::tempPath() + "/tovera-no-such-dir/book.xls"
+                                    << "ファイル名の指定が間違っています";
+}
+
+void TestXlsRead::fileErrors() {
+    QFETCH(QString, path);
+    QFETCH(QString, cause);
+    try {
+        loadWorkbookFile(path);
+        QFAIL("a missing file was read");
+    } catch (const EOleException& e) {
+        QVERIFY2(e.message().startsWith(path), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(cause), qPrintable(e.message()));
+    }
 }
 
 void TestXlsRead::sharedFormulaBecomesOrdinary() {

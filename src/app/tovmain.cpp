@@ -5,6 +5,7 @@
 #include "app/page_basic.h"
 #include "app/page_drawing.h"
 #include "app/page_sheet.h"
+#include "app/page_search.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/help.h"
@@ -34,6 +35,7 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     buildLayout();
     basicPage_ = new BasicPage(BasicArea, *records_, districts_, dialogs_, this);
     basicPage_->bindNavigator(navigator);
+    searchPage_ = new SearchPage(searchTabs, *records_, districts_, dialogs_, this);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     FormCreate();
 }
@@ -43,6 +45,8 @@ Tovmain::~Tovmain() {
     hints_->setHandler(nullptr);
     // The record controls and the record set go before the connection they use, which is a
     // member and would otherwise die before the window's children.
+    delete searchPage_;
+    searchPage_ = nullptr;
     delete basicPage_;
     basicPage_ = nullptr;
     delete records_;
@@ -90,6 +94,7 @@ void Tovmain::openRecords() {
         records_->open(QStringLiteral("select * from 基本データ"));
         districts_.open();
         basicPage_->loadDistricts();
+        searchPage_->loadDistricts();
     } catch (const Exception&) {
         records_->closeDiscarding();
         districts_.close();

@@ -27,6 +27,7 @@ class GaugeStatusBar;
 class HelpSystem;
 class HintTracker;
 class RecordNavigator;
+class SearchPage;
 class SheetPage;
 class ShellList;
 class SideBar;
@@ -89,6 +90,7 @@ public:
     DrawingPage& drawingPage() { return *drawingPage_; }
     SheetPage& sheetPage() { return *sheetPage_; }
     BasicPage& basicPage() { return *basicPage_; }
+    SearchPage& searchPage() { return *searchPage_; }
 
     // Controls, under their names.
     QTabWidget* PageControl1 = nullptr;
@@ -165,6 +167,7 @@ private:
     DrawingPage* drawingPage_ = nullptr;
     SheetPage* sheetPage_ = nullptr;
     BasicPage* basicPage_ = nullptr;
+    SearchPage* searchPage_ = nullptr;
     QWidget* central_ = nullptr;
     bool shownOnce_ = false;
 

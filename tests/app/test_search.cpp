@@ -335,7 +335,9 @@ void TestSearch::dateSearches() {
     // Choosing a date keeps the hidden time of day.
     QCOMPARE(p.DateTimePicker1->dateTime().time(), QTime(22, 22, 32, 950));
     OpenCounter counter(run.records());
-    QTest::mouseClick(p.DateTimePicker2, Qt::LeftButton, {}, QPoint(10, 10));
+    // A click on the picker's date text.
+    QTest::mouseClick(p.DateTimePicker2->findChild<QLineEdit*>(), Qt::LeftButton, {},
+                      QPoint(10, 10));
     // A click may open the calendar; close it again.
     if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     QCOMPARE(counter.opens, 1);
@@ -359,6 +361,19 @@ void TestSearch::searchPostsAnEdit() {
     QCOMPARE(records.state(), RecordSet::State::Browsing);
     QCOMPARE(numbers(records), QList<int>{edited});
     QCOMPARE(run.ownerShown(), QStringLiteral("鈴木次郎"));
+
+    // Text typed into a record box and not yet written is posted too.
+    auto* ownerBox = qobject_cast<QLineEdit*>(
+        run.window->basicPage().field(QStringLiteral("所有者氏名"))->control());
+    QVERIFY(ownerBox);
+    ownerBox->selectAll();
+    QTest::keyClicks(ownerBox, QStringLiteral("Abe"));
+    QCOMPARE(records.state(), RecordSet::State::Editing);
+    p.Edit1->setText(QStringLiteral("ab"));
+    QTest::keyClick(p.Edit1, Qt::Key_Return);
+    QVERIFY(run.dialogs.shown.empty());
+    QCOMPARE(numbers(records), QList<int>{edited});
+    QCOMPARE(records.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("Abe"));
 }
 
 void TestSearch::refusedPostStopsTheSearch() {

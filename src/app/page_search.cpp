@@ -104,6 +104,8 @@ SearchPage::SearchPage(QTabWidget* tabs, RecordSet& records, DistrictTable& dist
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setMaxVisibleItems(12);
+    // No inline completion: the text searched is the text typed.
+    ComboBox1->setCompleter(nullptr);
     ComboBox1->setGeometry(76, 10, 145, 21);
     const QString districtHint = QStringLiteral("所在区検索!/ダブルクリックで全体を表示します。");
     setHint(ComboBox1, districtHint, true);

@@ -227,6 +227,7 @@ void ShellList::startItemDrag(const QModelIndex& index) {
     drag->setMimeData(dragData());
     drag->setPixmap(index.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16));
     drag->exec(Qt::CopyAction);
+    drag->deleteLater();
 }
 
 } // namespace tovera

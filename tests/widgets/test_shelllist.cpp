@@ -4,9 +4,12 @@
 #include "widgets/filedrop.h"
 #include "widgets/shelllist.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDrag>
 #include <QFile>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -176,18 +179,33 @@ void TestShellList::leftPressAndMoveDragsTheItem() {
     QTRY_COMPARE(list.shownPaths().size(), 4);
     QVERIFY(list.selectPath(root_ + "/c.txt"));
 
+    // A press and a move shorter than the drag distance start nothing.
     const QPoint from = centreOf(list, root_ + "/B.hbd");
-    bool dragRunning = false;
-    // The drag runs its own loop until the button goes up.
-    QTimer::singleShot(100, &list, [&] {
-        dragRunning = true;
-        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, from + QPoint(40, 0));
-    });
+    const auto moveTo = [&](QPoint to) {
+        // With the left button held (QTest's moves carry no buttons).
+        QMouseEvent move(QEvent::MouseMove, to, list.viewport()->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list.viewport(), &move);
+    };
     QTest::mousePress(list.viewport(), Qt::LeftButton, {}, from);
-    QTest::mouseMove(list.viewport(), from + QPoint(40, 0));
-    QTRY_VERIFY(dragRunning);
+    moveTo(from + QPoint(1, 0));
+    QVERIFY(!list.findChild<QDrag*>());
+    // Further on, the drag starts (the offscreen platform ends it at once); the drag object
+    // lives until the events are next processed.
+    moveTo(from + QPoint(30, 0));
+    auto* drag = list.findChild<QDrag*>();
+    QVERIFY(drag);
+    QCOMPARE(insideDragSource(drag->mimeData(), {&list}), &list);
     QCOMPARE(list.selectedPath(), root_ + "/B.hbd");
     QCOMPARE(list.folder(), root_);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!list.findChild<QDrag*>());
+
+    // A press on no item and a move start no drag.
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, from);
+    QTest::mousePress(list.viewport(), Qt::LeftButton, {}, QPoint(290, 290));
+    moveTo(QPoint(250, 250));
+    QVERIFY(!list.findChild<QDrag*>());
 }
 
 void TestShellList::dragDataNamesTheList() {

@@ -26,12 +26,11 @@ void touch(const QString& path) {
     f.write("x");
 }
 
-// Shows `folder` and waits until its items are there.
+// Shows `folder` and waits until it has been read.
 bool showAndWait(ShellList& list, const QString& folder) {
     QSignalSpy loaded(&list, &ShellList::directoryLoaded);
     list.showFolder(folder);
-    if (loaded.isEmpty() && !loaded.wait(5000)) return false;
-    return QTest::qWaitFor([&] { return !list.shownPaths().isEmpty(); }, 5000);
+    return !loaded.isEmpty() || loaded.wait(5000);
 }
 
 QPoint centreOf(ShellList& list, const QString& path) {
@@ -139,7 +138,8 @@ void TestShellList::rightReleaseShowsTheParentUpToTheTopLevel() {
     list.resize(300, 300);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    QVERIFY(showAndWait(list, root_ + "/b_dir/inner") || list.folder() == root_ + "/b_dir/inner");
+    QVERIFY(showAndWait(list, root_ + "/b_dir/inner"));
+    QVERIFY(list.shownPaths().isEmpty());
     const QPoint empty(290, 290); // below the items
     QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, empty);
     QCOMPARE(list.folder(), root_ + "/b_dir");

@@ -138,6 +138,10 @@ struct RecordSet::Impl {
         QList<qint64> result;
         while (q.next()) result.push_back(q.value(0).toLongLong());
         if (q.lastError().isValid()) throwDatabaseError(q.lastError());
+        // Records come in the order they were entered, whichever index the store walked to
+        // find them (reading the keys through a small index and sorting them costs far less
+        // than walking the table itself).
+        std::sort(result.begin(), result.end());
         return result;
     }
 

@@ -106,6 +106,34 @@ private Q_SLOTS:
         QCOMPARE(rs.columnNames().last(), QStringLiteral("excel"));
     }
 
+    void recordsComeInEntryOrder_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("full list") << QStringLiteral("select * from 基本データ");
+        QTest::newRow("owner prefix") << QStringLiteral(
+            "SELECT * FROM 基本データ \r\nwhere 所有者氏名 Like \r\n'山%'\r\n;\r\n");
+    }
+    void recordsComeInEntryOrder() {
+        // Entered with names and dates running backwards, so that neither the name nor the
+        // date index gives entry order by itself.
+        QList<QVariantMap> rows;
+        for (int no = 1; no <= 5; ++no) {
+            QVariantMap r = rec(no, QStringLiteral("山") + QString(QChar(0x4E94 - no)));
+            r.insert(
+                QStringLiteral("日付"),
+                QStringLiteral("2000-01-%1T16:01:00.000").arg(10 - no, 2, 10, QLatin1Char('0')));
+            rows << r;
+        }
+        Opened o(fresh(rows));
+        RecordSet& rs = *o.records;
+        QFETCH(QString, sql);
+        rs.open(sql);
+        QCOMPARE(rs.recordCount(), 5);
+        for (int no = 1; no <= 5; ++no) {
+            QCOMPARE(rs.value(QStringLiteral("No")).toInt(), no);
+            rs.next();
+        }
+    }
+
     void attachmentLengthsWithoutLoading() {
         const QString p =
             fresh({rec(1, QStringLiteral("a"), QByteArray("x")), rec(2, QStringLiteral("b")),

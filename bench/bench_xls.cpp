@@ -131,6 +131,7 @@ void benchXls() {
         std::fprintf(stderr, "tovera-bench: xls_load_65536rows_ms failed: %s\n", e.what());
     }
 #endif
+    benchXlsSave();
 }
 
 } // namespace tovera::bench

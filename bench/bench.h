@@ -19,6 +19,10 @@ inline double msSince(std::chrono::steady_clock::time_point start) {
 // TOVERA_BENCH_DIR names a folder).
 QString scratchDir();
 
+// The large register (100 000 records, one in ten with a 20 KB drawing and a 50 KB sheet),
+// built once in the scratch folder and kept for later runs; its full path.
+QString largeStore();
+
 void benchRender();
 void benchRead();
 void benchRecords();

@@ -28,6 +28,8 @@ void resetPeakResident() {
     if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
 
+} // namespace
+
 // The large register: 100 000 records, one in ten with a 20 KB drawing and a 50 KB sheet.
 // Built once and kept in the scratch folder.
 QString largeStore() {
@@ -51,8 +53,6 @@ QString largeStore() {
     mark.open(QIODevice::WriteOnly);
     return path;
 }
-
-} // namespace
 
 void benchRecords() {
     try {

@@ -28,27 +28,6 @@ namespace tovera::bench {
 
 namespace {
 
-// The large register of the records benchmarks (100 000 records), built once in the
-// scratch folder and shared with them.
-QString largeStore() {
-    const QString path = QDir(scratchDir()).filePath(QStringLiteral("records-100k.mdb"));
-    const QString ready = path + QStringLiteral(".ready");
-    if (QFileInfo::exists(path) && QFileInfo::exists(ready)) return path;
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-wal"));
-    QFile::remove(path + QStringLiteral("-shm"));
-    DemoOptions o;
-    o.records = 100000;
-    o.drawingEvery = 10;
-    o.sheetEvery = 10;
-    o.drawingMinBytes = 20 * 1024;
-    o.sheetMinBytes = 50 * 1024;
-    createDemo(path, o);
-    QFile mark(ready);
-    mark.open(QIODevice::WriteOnly);
-    return path;
-}
-
 // Median of `rounds` runs of `action`, in ms; `reset` runs untimed before each.
 double medianMs(int rounds, const std::function<void()>& reset,
                 const std::function<void()>& action) {

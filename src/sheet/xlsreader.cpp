@@ -85,7 +85,9 @@ Border border(uint32_t style, uint32_t color) {
     return b;
 }
 
-void readXf8(CellFormat& x, Cursor& c) {
+// The first fields of a BIFF5/8 XF: font, number format, protection and parent, and the
+// alignment byte.
+void readXfStart(CellFormat& x, Cursor& c) {
     x.font = fontIndex(c.u16());
     x.numberFormat = c.u16();
     const uint16_t prot = c.u16();
@@ -97,6 +99,10 @@ void readXf8(CellFormat& x, Cursor& c) {
     x.hAlign = HAlign(align & 7);
     x.wrap = align & 8;
     x.vAlign = VAlign(std::min((align >> 4) & 7, 4));
+}
+
+void readXf8(CellFormat& x, Cursor& c) {
+    readXfStart(x, c);
     x.rotation = c.u8();
     const uint8_t indent = c.u8();
     x.indent = indent & 0x0F;
@@ -116,17 +122,7 @@ void readXf8(CellFormat& x, Cursor& c) {
 }
 
 void readXf5(CellFormat& x, Cursor& c) {
-    x.font = fontIndex(c.u16());
-    x.numberFormat = c.u16();
-    const uint16_t prot = c.u16();
-    x.locked = prot & 1;
-    x.formulaHidden = prot & 2;
-    x.isStyle = prot & 4;
-    x.parent = uint16_t(prot >> 4);
-    const uint8_t align = c.u8();
-    x.hAlign = HAlign(align & 7);
-    x.wrap = align & 8;
-    x.vAlign = VAlign(std::min((align >> 4) & 7, 4));
+    readXfStart(x, c);
     const uint8_t orient = c.u8();
     static const uint8_t rot[4] = {0, 255, 90, 180};
     x.rotation = rot[orient & 3];

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <algorithm>
 
 namespace tovera {
 
@@ -127,8 +128,9 @@ BasicPage::BasicPage(QWidget* page, RecordSet& records, DistrictTable& districts
         const bool wide = f.group < 2; // one column of fields
         const int labelW = wide ? 72 : 52;
         const int fieldW = wide ? 137 : 100;
-        const int x = 10 + f.col * (labelW + fieldW + 14);
-        const int y = 22 + f.row * (f.group == 1 ? 26 : 33);
+        const int x = 10 + f.col * (labelW + fieldW + 6);
+        // Rows as close as the six rows of 基本項目 need to fit in their group.
+        const int y = 22 + f.row * (f.group == 0 ? 28 : f.group == 1 ? 26 : 33);
         auto* label = new QLabel(QString::fromUtf8(f.label), box);
         label->setGeometry(x, y + 2, labelW, 18);
         QWidget* control = nullptr;
@@ -155,7 +157,10 @@ BasicPage::BasicPage(QWidget* page, RecordSet& records, DistrictTable& districts
         }
         case Control::Date: {
             auto* picker = new DatePicker(box);
-            picker->setGeometry(x + labelW, y, fieldW + (wide ? 0 : 10), 21);
+            // A picker of the right-hand column takes the room up to the group's edge.
+            const int pickerW =
+                wide ? fieldW : std::min(fieldW + 10, box->width() - x - labelW - 6);
+            picker->setGeometry(x + labelW, y, pickerW, 21);
             setHint(picker, QString::fromUtf8(f.hint));
             setHint(picker->dateEdit(), QString::fromUtf8(f.hint));
             picker->setObjectName(QString::fromUtf8(f.name));

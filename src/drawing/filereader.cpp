@@ -25,18 +25,7 @@ using namespace readerdetail;
 // its count says: a truncated file must not turn a huge count into billions of records.
 constexpr int64_t kMaxZeroRecordsAfterEnd = 65536;
 
-TLine readLineRecord(FileText& f) {
-    TLine line;
-    line.x1 = f.readInteger();
-    line.y1 = f.readInteger();
-    line.x2 = f.readInteger();
-    line.y2 = f.readInteger();
-    line.color = uint32_t(f.readInteger());
-    line.layer = f.readInteger();
-    line.text = f.readText();
-    return line;
-}
-
+// x1, y1, x2, y2 and color: a record of the short line section, and the start of a line.
 TLine readShortLineRecord(FileText& f) {
     TLine line;
     line.x1 = f.readInteger();
@@ -44,6 +33,13 @@ TLine readShortLineRecord(FileText& f) {
     line.x2 = f.readInteger();
     line.y2 = f.readInteger();
     line.color = uint32_t(f.readInteger());
+    return line;
+}
+
+TLine readLineRecord(FileText& f) {
+    TLine line = readShortLineRecord(f);
+    line.layer = f.readInteger();
+    line.text = f.readText();
     return line;
 }
 

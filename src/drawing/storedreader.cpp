@@ -110,18 +110,7 @@ private:
     qsizetype pos_ = 0;
 };
 
-template <class C> TLine lineRecord(C& c) {
-    TLine line;
-    line.x1 = c.integer();
-    line.y1 = c.integer();
-    line.x2 = c.integer();
-    line.y2 = c.integer();
-    line.color = uint32_t(c.integer());
-    line.layer = c.integer();
-    line.text = c.text();
-    return line;
-}
-
+// x1, y1, x2, y2 and color: a record of the short line section, and the start of a line.
 template <class C> TLine shortLineRecord(C& c) {
     TLine line;
     line.x1 = c.integer();
@@ -129,6 +118,13 @@ template <class C> TLine shortLineRecord(C& c) {
     line.x2 = c.integer();
     line.y2 = c.integer();
     line.color = uint32_t(c.integer());
+    return line;
+}
+
+template <class C> TLine lineRecord(C& c) {
+    TLine line = shortLineRecord(c);
+    line.layer = c.integer();
+    line.text = c.text();
     return line;
 }
 

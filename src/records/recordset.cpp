@@ -283,44 +283,39 @@ void requireOpen(RecordSet::State s) {
 }
 } // namespace
 
+void RecordSet::moveTo(int index) {
+    d->current = index;
+    d->loadRow();
+    Q_EMIT dataChanged();
+    Q_EMIT afterScroll();
+}
+
 void RecordSet::first() {
     requireOpen(d->state);
     endEdit();
     if (d->keys.isEmpty()) return;
-    d->current = 0;
-    d->loadRow();
-    Q_EMIT dataChanged();
-    Q_EMIT afterScroll();
+    moveTo(0);
 }
 
 void RecordSet::last() {
     requireOpen(d->state);
     endEdit();
     if (d->keys.isEmpty()) return;
-    d->current = int(d->keys.size()) - 1;
-    d->loadRow();
-    Q_EMIT dataChanged();
-    Q_EMIT afterScroll();
+    moveTo(int(d->keys.size()) - 1);
 }
 
 void RecordSet::prior() {
     requireOpen(d->state);
     endEdit();
     if (d->current <= 0) return;
-    --d->current;
-    d->loadRow();
-    Q_EMIT dataChanged();
-    Q_EMIT afterScroll();
+    moveTo(d->current - 1);
 }
 
 void RecordSet::next() {
     requireOpen(d->state);
     endEdit();
     if (d->current < 0 || d->current + 1 >= d->keys.size()) return;
-    ++d->current;
-    d->loadRow();
-    Q_EMIT dataChanged();
-    Q_EMIT afterScroll();
+    moveTo(d->current + 1);
 }
 
 bool RecordSet::canMovePrior() const {

@@ -115,6 +115,9 @@ Q_SIGNALS:
     void fieldChanged(const QString& column);
 
 private:
+    // Makes record `index` (valid) current, shows it and runs afterScroll.
+    void moveTo(int index);
+
     struct Impl;
     Impl* d;
 };

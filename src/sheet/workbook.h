@@ -49,7 +49,8 @@ struct TextRun {
 // already turned into ordinary tokens for that cell. A cell of an array formula holds the
 // one-token reference (ptgExp) to the array's top-left cell; the array's own tokens are in
 // Sheet::arrayFormulas. `extra` holds the bytes that follow the tokens (array constants,
-// cached ranges).
+// cached ranges). 3-D tokens index Workbook::externSheets and name tokens
+// Workbook::definedNames.
 struct Formula {
     QByteArray tokens;
     QByteArray extra;
@@ -228,6 +229,38 @@ struct CellFormat {
     bool operator==(const CellFormat&) const = default;
 };
 
+// One entry of the workbook's external-sheet table: the sheets a 3-D reference (or a
+// reference to a sheet's local name) spans. Formula tokens hold the index of the entry in
+// Workbook::externSheets.
+struct ExternSheet {
+    int firstSheet = -1; // index into Workbook::sheets; -1 in both: a deleted sheet (#REF!)
+    int lastSheet = -1;  // inclusive, not below firstSheet
+    // Another workbook, add-in functions or a sheet that is not kept (chart, macro sheet):
+    // formulas that refer to such an entry are written as their last result.
+    bool external = false;
+    bool operator==(const ExternSheet&) const = default;
+};
+
+// A defined name (NAME record), kept to be written back. The position in
+// Workbook::definedNames is the name's number minus 1 in ptgName tokens.
+struct DefinedName {
+    // The name's text; a built-in name is its one-character code (0x06 print area,
+    // 0x07 print titles, ...; `flags` bit 5 set).
+    QString name;
+    // -1 for a name of the whole workbook, else the index into Workbook::sheets of the sheet
+    // it is local to. Below -1 (kNameNotKept): the name belongs to a sheet that is not kept
+    // or its record was damaged; it holds its place in the numbering but is not written.
+    int sheet = -1;
+    uint16_t flags = 0;   // the record's flags: bit 0 hidden, 1 function, 5 built-in, ...
+    uint8_t shortcut = 0; // keyboard shortcut character, 0 = none
+    QByteArray tokens;    // BIFF8 tokens; 3-D tokens index Workbook::externSheets
+    QByteArray extra;     // bytes after the tokens (array constants)
+    bool builtin() const { return flags & 0x0020; }
+    bool operator==(const DefinedName&) const = default;
+};
+
+constexpr int kNameNotKept = -2;
+
 class Workbook {
 public:
     std::vector<Sheet> sheets;
@@ -242,6 +275,12 @@ public:
     int biffVersion = 8;  // of the file read: 2, 3, 4, 5 (also Excel 95) or 8
     int codepage = 1200;  // CODEPAGE of the file read (1200 = UTF-16)
     bool japanese = true; // built-in ids 27-36 and 50-58 are the Japanese date formats
+
+    // Defined names and the external-sheet table of an Excel 97 workbook (empty for older
+    // versions, whose formulas are written as their results). Print areas are also in
+    // Sheet::pageSetup.printArea, which is what the writer follows.
+    std::vector<DefinedName> definedNames;
+    std::vector<ExternSheet> externSheets;
 
     // The workbook ClearWorkbook leaves and start-up shows: one empty sheet "Sheet1", the
     // Japanese default font (ＭＳ Ｐゴシック 11 pt, four copies as fonts 0-3) and the 21

@@ -257,44 +257,6 @@ void readSst(Context& ctx, const Record& first, RecordReader& reader) {
     }
 }
 
-void readName(Context& ctx, const Record& r) {
-    if (ctx.biff < 5) return;
-    Cursor c = r.cursor();
-    const uint16_t flags = c.u16();
-    c.u8();
-    const uint8_t nameLength = c.u8();
-    const uint16_t cce = c.u16();
-    c.u16();
-    const uint16_t itab = c.u16();
-    c.skip(4);
-    if (!(flags & 0x20) || nameLength != 1 || itab == 0) return;
-    uint16_t builtin;
-    if (ctx.biff == 8) {
-        const uint8_t f = c.u8();
-        builtin = (f & 1) ? c.u16() : c.u8();
-    } else {
-        builtin = c.u8();
-    }
-    if (builtin != 0x06 || !c.ok()) return; // only the print area is kept
-    const QByteArray tokens = c.bytes(cce);
-    PrintAreaName p;
-    p.boundSheet = itab - 1;
-    p.ranges = printAreaRanges(tokens, ctx.biff);
-    if (!p.ranges.empty()) ctx.printAreas.push_back(std::move(p));
-}
-
-void readExternSheet(Context& ctx, const Record& r) {
-    if (ctx.biff != 8) return;
-    Cursor c = r.cursor();
-    const uint16_t n = c.u16();
-    for (int k = 0; k < n && c.remaining() >= 6; ++k) {
-        c.u16();
-        const uint16_t first = c.u16();
-        c.u16();
-        ctx.externSheetTab.push_back(first);
-    }
-}
-
 } // namespace
 
 bool handleGlobalsRecord(Context& ctx, const Record& r) {
@@ -356,6 +318,9 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
         return true;
     case 0x0017:
         readExternSheet(ctx, r);
+        return true;
+    case 0x01AE:
+        readSupBook(ctx, r);
         return true;
     default:
         return false;
@@ -515,11 +480,7 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
         bs.modelIndex = worksheetCount++;
         ctx.book.sheets.push_back(std::move(sheet));
     }
-    for (const PrintAreaName& p : ctx.printAreas) {
-        if (p.boundSheet < 0 || size_t(p.boundSheet) >= ctx.boundSheets.size()) continue;
-        const int index = ctx.boundSheets[size_t(p.boundSheet)].modelIndex;
-        if (index >= 0) ctx.book.sheets[size_t(index)].pageSetup.printArea = p.ranges;
-    }
+    finishReferences(ctx);
     // The active tab counted over all sheets; map it onto the worksheets read.
     const int active = ctx.book.activeSheet;
     ctx.book.activeSheet = 0;

@@ -148,6 +148,18 @@ bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArr
     return true;
 }
 
+bool tokensNeedExtra(const QByteArray& tokens) {
+    const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());
+    const uint8_t* end = p + tokens.size();
+    while (p < end) {
+        const long size = payloadSize8(p, end);
+        if (size < 0) return true;
+        if (*p >= 0x20 && ((*p & 0x1F) == 0x00 || (*p & 0x1F) == 0x06)) return true;
+        p += 1 + size;
+    }
+    return false;
+}
+
 std::vector<CellRange> printAreaRanges(const QByteArray& tokens, int biff) {
     std::vector<CellRange> out;
     const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());

@@ -30,6 +30,20 @@ struct PrintAreaName {
     std::vector<CellRange> ranges;
 };
 
+// One XTI of EXTERNSHEET as stored.
+struct ExternRef {
+    uint16_t supBook = 0;
+    uint16_t first = 0;
+    uint16_t last = 0;
+};
+
+// A NAME record as read, before its sheet is known in the model.
+struct NameEntry {
+    DefinedName name;
+    int boundSheet = -1; // BOUNDSHEET index the name is local to, -1 global
+    bool damaged = false;
+};
+
 struct Context {
     QString name;                 // for messages
     QByteArray* stream = nullptr; // decrypted in place when encrypted
@@ -41,6 +55,9 @@ struct Context {
     std::vector<BoundSheet> boundSheets;
     std::vector<PrintAreaName> printAreas;
     std::vector<int> externSheetTab; // BIFF8 XTI index -> first sheet (BOUNDSHEET index)
+    std::vector<bool> ownSupBook;    // per SUPBOOK: true for the workbook itself
+    std::vector<ExternRef> xtis;     // BIFF8 EXTERNSHEET entries
+    std::vector<NameEntry> names;    // BIFF8 NAME records in file order
     int formatCount = 0;             // FORMAT records seen (positional ids of BIFF2-4)
     bool countryJapan = false;
     bool otherEastAsian = false; // Chinese or Korean settings: ids 27-36 mean other formats
@@ -65,12 +82,25 @@ bool handleGlobalsRecord(Context& ctx, const biff::Record& r);
 // Handles a sheet record of geometry, view or printing; false for other records.
 bool handleLayoutRecord(Context& ctx, Sheet& sheet, const biff::Record& r);
 
+// NAME, SUPBOOK and EXTERNSHEET records of the globals.
+void readName(Context& ctx, const biff::Record& r);
+void readSupBook(Context& ctx, const biff::Record& r);
+void readExternSheet(Context& ctx, const biff::Record& r);
+// Once the sheets are read: print areas into the sheets' page setup, and (BIFF8) the defined
+// names and the external-sheet table into the workbook, with sheets renumbered to the
+// model's.
+void finishReferences(Context& ctx);
+
 // Reads the sheet substream whose BOF header is at `offset` into `sheet`.
 void readSheet(Context& ctx, size_t offset, Sheet& sheet);
 
 // The ordinary tokens of a BIFF8 shared formula for the cell (row, column); false when the
 // token array cannot be decoded.
 bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArray& out);
+
+// True when BIFF8 tokens have data after them (array constants, cached areas) or cannot
+// be decoded.
+bool tokensNeedExtra(const QByteArray& tokens);
 
 // The BIFF8 print-area ranges of a NAME formula; empty when it is not a plain area list.
 std::vector<CellRange> printAreaRanges(const QByteArray& tokens, int biff);

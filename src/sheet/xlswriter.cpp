@@ -179,6 +179,9 @@ QByteArray workbookStream(const Workbook& source) {
         return it == formatMap.end() ? id : it->second;
     };
 
+    // Names and external sheets before the sheets: their formulas are renumbered.
+    const References refs = planReferences(book, map);
+
     // Sheets first: they fill the string table.
     StringTable sst;
     std::vector<QByteArray> sheets;
@@ -258,38 +261,7 @@ QByteArray workbookStream(const Workbook& source) {
     }
     g.record(0x008C, Body().u16(book.japanese ? 81 : 1).u16(book.japanese ? 81 : 1));
 
-    // Print areas: the own-workbook reference, one sheet reference per sheet, one name each.
-    bool anyPrintArea = false;
-    for (const Sheet& s : book.sheets) anyPrintArea |= !s.pageSetup.printArea.empty();
-    anyPrintArea = anyPrintArea && sheetCount <= 1300; // one sheet reference each must fit
-    if (anyPrintArea) {
-        g.record(0x01AE, Body().u16(unsigned(sheetCount)).u16(0x0401));
-        Body xti;
-        xti.u16(unsigned(sheetCount));
-        for (int i = 0; i < sheetCount; ++i) xti.u16(0).u16(unsigned(i)).u16(unsigned(i));
-        g.record(0x0017, xti);
-        for (int i = 0; i < sheetCount; ++i) {
-            std::vector<CellRange> areas;
-            for (const CellRange& r : book.sheets[size_t(i)].pageSetup.printArea)
-                if (r.firstRow >= 0 && r.firstRow <= r.lastRow && r.lastRow <= 65535 &&
-                    r.firstColumn >= 0 && r.firstColumn <= r.lastColumn && r.lastColumn <= 255)
-                    areas.push_back(r);
-            if (areas.empty()) continue;
-            const size_t n = std::min<size_t>(areas.size(), 200);
-            Body f;
-            if (n > 1) f.u8(0x29).u16(unsigned(n * 11 + (n - 1)));
-            for (size_t k = 0; k < n; ++k) {
-                const CellRange& r = areas[k];
-                f.u8(0x3B).u16(unsigned(i)).u16(r.firstRow).u16(r.lastRow);
-                f.u16(r.firstColumn & 0xFF).u16(r.lastColumn & 0xFF);
-            }
-            for (size_t k = 1; k < n; ++k) f.u8(0x10);
-            Body name;
-            name.u16(0x0020).u8(0).u8(1).u16(unsigned(f.size())).u16(0).u16(unsigned(i + 1));
-            name.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0x06).raw(f.bytes());
-            g.record(0x0018, name);
-        }
-    }
+    writeReferences(g, sheetCount, refs);
     writeSst(g, sst);
     g.record(0x000A, Body());
 

@@ -84,14 +84,38 @@ struct Mapping {
     uint16_t mapXf(int modelXf) const {
         return modelXf >= 0 && size_t(modelXf) < xf.size() ? xf[size_t(modelXf)] : defaultXf;
     }
+    std::vector<int> xti;   // model external-sheet entry -> file XTI, -1 when not written
+    std::vector<int> names; // model defined name -> file name (both 0-based), -1 when not written
 };
+
+// The external-sheet table and the NAME records to write.
+struct References {
+    std::vector<std::pair<uint16_t, uint16_t>> xti; // first and last sheet, 0xFFFF deleted
+    std::vector<QByteArray> names;                  // NAME record bodies in file order
+};
+
+// Plans the references of `book` (its sheets as they will be written): keeps the model's
+// external-sheet entries at their numbers, adds one for each print area's sheet, and keeps
+// each defined name the file can hold, with the print areas of Sheet::pageSetup in place of
+// the model's print-area names (one per sheet). Fills map.xti and map.names. Never fails.
+References planReferences(const Workbook& book, Mapping& map);
+
+// Writes SUPBOOK and EXTERNSHEET (when there are XTIs) and the NAME records.
+void writeReferences(Stream& out, int sheetCount, const References& refs);
+
+// The BIFF8 `tokens` of a cell formula renumbered to the file's XTIs and names in `out`;
+// false when they cannot be written: unknown or shared-formula tokens, references to
+// other workbooks or add-in functions, to entries or names not written. `allowExp` admits a
+// lone array reference (ptgExp).
+bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QByteArray& out);
 
 // Writes the substream of sheet `index` (BOF to EOF).
 QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
 
-// True when the BIFF8 tokens (with their extra data) can be written as they are: no
-// references to defined names, other sheets or workbooks, no shared-formula tokens and no
-// unknown tokens. `allowExp` admits a lone array reference (ptgExp).
+// True when the BIFF8 tokens (with their extra data) can be written as they are without any
+// name or external-sheet table: no references to defined names, other sheets or workbooks,
+// no shared-formula tokens and no unknown tokens. `allowExp` admits a lone array
+// reference (ptgExp).
 bool tokensSelfContained(const QByteArray& tokens, bool allowExp);
 
 } // namespace tovera::xlswrite

@@ -66,14 +66,14 @@ QByteArray formulaResult(const Cell& c) {
 
 // The written array formula whose top-left cell the lone ptgExp `tokens` names and whose
 // range holds (row, column), or null.
-const ArrayFormula* arrayAt(const Sheet& sheet, const std::vector<bool>& usable, int row,
+const ArrayFormula* arrayAt(const Sheet& sheet, const std::vector<QByteArray>& usable, int row,
                             int column, const QByteArray& tokens) {
     if (tokens.size() != 5 || uint8_t(tokens[0]) != 0x01) return nullptr;
     const int rw = uint8_t(tokens[1]) | (uint8_t(tokens[2]) << 8);
     const int col = uint8_t(tokens[3]) | (uint8_t(tokens[4]) << 8);
     for (size_t i = 0; i < sheet.arrayFormulas.size(); ++i) {
         const ArrayFormula& a = sheet.arrayFormulas[i];
-        if (usable[i] && a.range.firstRow == rw && a.range.firstColumn == col &&
+        if (!usable[i].isEmpty() && a.range.firstRow == rw && a.range.firstColumn == col &&
             a.range.contains(row, column))
             return &a;
     }
@@ -81,18 +81,23 @@ const ArrayFormula* arrayAt(const Sheet& sheet, const std::vector<bool>& usable,
 }
 
 void writeCell(Stream& out, const Workbook& book, const Sheet& sheet,
-               const std::vector<bool>& usableArrays, int row, const Cell& c, const Mapping& map,
-               StringTable& sst) {
+               const std::vector<QByteArray>& arrayTokens, int row, const Cell& c,
+               const Mapping& map, StringTable& sst) {
     const uint16_t xf = map.mapXf(c.xf);
     const int column = c.column;
     if (c.formula && book.biffVersion == 8) {
         const Formula& f = *c.formula;
-        const ArrayFormula* array = arrayAt(sheet, usableArrays, row, column, f.tokens);
-        if (array || tokensSelfContained(f.tokens, false)) {
+        const ArrayFormula* array = arrayAt(sheet, arrayTokens, row, column, f.tokens);
+        QByteArray tokens;
+        if (array)
+            tokens = f.tokens;
+        else if (f.tokens.isEmpty() || !remapTokens(f.tokens, map, false, tokens))
+            tokens.clear();
+        if (!tokens.isEmpty()) {
             Body b;
             cellHeader(b, row, column, xf);
             b.raw(formulaResult(c)).u16(f.flags & 0x0003).u32(0);
-            b.u16(unsigned(f.tokens.size())).raw(f.tokens).raw(f.extra);
+            b.u16(unsigned(tokens.size())).raw(tokens).raw(f.extra);
             if (b.size() <= kMaxRecordData) {
                 out.record(0x0006, b);
                 if (array && array->range.firstRow == row && array->range.firstColumn == column) {
@@ -100,9 +105,8 @@ void writeCell(Stream& out, const Workbook& book, const Sheet& sheet,
                     a.u16(array->range.firstRow).u16(array->range.lastRow);
                     a.u8(array->range.firstColumn).u8(array->range.lastColumn);
                     a.u16(array->formula.flags & 0x0003).u32(0);
-                    a.u16(unsigned(array->formula.tokens.size()))
-                        .raw(array->formula.tokens)
-                        .raw(array->formula.extra);
+                    const QByteArray& own = arrayTokens[size_t(array - sheet.arrayFormulas.data())];
+                    a.u16(unsigned(own.size())).raw(own).raw(array->formula.extra);
                     out.record(0x0221, a);
                 }
                 if (c.type == CellType::Text && !c.text.isEmpty())
@@ -218,11 +222,16 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
         dim.u32(firstRow).u32(lastRow + 1).u16(firstCol).u16(lastCol + 1).u16(0);
     out.record(0x0200, dim);
 
-    std::vector<bool> usableArrays;
-    for (const ArrayFormula& a : sheet.arrayFormulas)
-        usableArrays.push_back(book.biffVersion == 8 &&
-                               a.formula.tokens.size() + a.formula.extra.size() < 8000 &&
-                               tokensSelfContained(a.formula.tokens, false));
+    // The tokens each array formula is written with; empty for one written as values.
+    std::vector<QByteArray> arrayTokens;
+    for (const ArrayFormula& a : sheet.arrayFormulas) {
+        QByteArray tokens;
+        if (book.biffVersion != 8 || a.formula.tokens.isEmpty() ||
+            a.formula.tokens.size() + a.formula.extra.size() >= 8000 ||
+            !remapTokens(a.formula.tokens, map, false, tokens))
+            tokens.clear();
+        arrayTokens.push_back(tokens);
+    }
 
     // Blocks of up to 32 rows: their ROW records, then their cells.
     std::vector<const Row*> rows;
@@ -257,7 +266,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
         for (size_t i = start; i < end; ++i)
             for (const Cell& c : rows[i]->cells)
                 if (c.column <= kMaxColumn)
-                    writeCell(out, book, sheet, usableArrays, rows[i]->index, c, map, sst);
+                    writeCell(out, book, sheet, arrayTokens, rows[i]->index, c, map, sst);
     }
 
     const bool active = index == std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);

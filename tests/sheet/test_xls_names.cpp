@@ -6,7 +6,11 @@
 #include "sheet/xlswriter.h"
 #include "sheet/xlswriter_internal.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovera;
@@ -330,6 +334,58 @@ private Q_SLOTS:
         QVERIFY(crossSheet >= 1);
         QCOMPARE(again.externSheets, book.externSheets);
         QCOMPARE(nameTexts(again), nameTexts(book));
+    }
+
+    // A real spreadsheet program opens the written workbooks and calculates the formulas
+    // with names and 3-D references itself: in our own workbook the results stored are wrong
+    // on purpose; every sheet of the sample sheet shows what the original shows.
+    void officeCalculatesTheFormulas() {
+        const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (soffice.isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed: the check with a real spreadsheet "
+                  "program is skipped");
+        Workbook book = namedBook();
+        for (Sheet& s : book.sheets)
+            for (Row& r : s.rows)
+                for (Cell& c : r.cells)
+                    if (c.formula) c.number = -1;
+        QTemporaryDir dir;
+        QStringList inputs{dir.filePath(QStringLiteral("names.xls"))};
+        saveWorkbookFile(book, inputs[0], kFileTypeExcel97);
+        const QString sample = QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_mokuzou_2f.xls");
+        if (QFile::exists(sample)) {
+            inputs << dir.filePath(QStringLiteral("original.xls"))
+                   << dir.filePath(QStringLiteral("ours.xls"));
+            QVERIFY(QFile::copy(sample, inputs[1]));
+            saveWorkbookFile(loadWorkbookFile(sample), inputs[2], kFileTypeExcel97);
+        }
+        QProcess p;
+        p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") +
+                                         dir.filePath(QStringLiteral("profile")),
+                                     QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                                     QStringLiteral("--infilter=MS Excel 97"),
+                                     QStringLiteral("--convert-to"),
+                                     // every sheet to its own file, cells as shown
+                                     QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,"
+                                                    "0,false,true,false,false,false,-1"),
+                                     QStringLiteral("--outdir"), dir.path()} +
+                             inputs);
+        QVERIFY(p.waitForFinished(180000));
+        auto csv = [&](const QString& file) {
+            QFile f(dir.filePath(file));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        QCOMPARE(csv(QStringLiteral("names-Sheet1.csv")), QStringLiteral("1,6\n2,11\n3,10\n,12\n"));
+        QCOMPARE(csv(QStringLiteral("names-Sheet2.csv")), QStringLiteral("10\n2\n"));
+        if (inputs.size() == 1) QSKIP("the shared sample sheets are absent");
+        const QStringList originals =
+            QDir(dir.path()).entryList({QStringLiteral("original-*.csv")}, QDir::Files);
+        QCOMPARE(originals.size(), 2);
+        for (const QString& f : originals) {
+            const QString want = csv(f);
+            QVERIFY(!want.isEmpty());
+            QCOMPARE(csv(QStringLiteral("ours") + f.mid(8)), want);
+        }
     }
 };
 

@@ -31,16 +31,15 @@ int runSheetCells(const QStringList& args) {
 } // namespace
 
 int runSheet(const QStringList& args) {
-    const QString usage = QStringLiteral(
-        "usage: tovera-cli sheet cells FILE | sheet text FILE | sheet convert IN OUT");
+    const QString usage = QStringLiteral("usage: tovera-cli sheet cells FILE | sheet text FILE | "
+                                         "sheet convert IN OUT | sheet pdf IN OUT.pdf");
     if (args.isEmpty()) return fail(2, usage);
     const QString sub = args[0];
     const QStringList rest = args.mid(1);
     if (sub == QLatin1String("cells")) return runSheetCells(rest);
     if (sub == QLatin1String("text")) return runSheetText(rest);
     if (sub == QLatin1String("convert")) return runSheetConvert(rest);
-    if (sub == QLatin1String("pdf"))
-        return fail(2, QStringLiteral("tovera-cli sheet pdf: not available yet"));
+    if (sub == QLatin1String("pdf")) return runSheetPdf(rest);
     return fail(2, usage);
 }
 

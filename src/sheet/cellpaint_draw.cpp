@@ -239,7 +239,7 @@ void CellPainter::paintHBorder(QPainter& p, const Border& b, int x0, int x1, int
     if (look.isDouble) {
         const int t = device(1);
         const int gap = device(1);
-        p.fillRect(QRect(x0, y - gap - t, x1 - x0 + 1, t), color);
+        p.fillRect(QRect(x0, y - gap - t + 1, x1 - x0 + 1, t), color);
         p.fillRect(QRect(x0, y + gap, x1 - x0 + 1, t), color);
         return;
     }
@@ -262,7 +262,7 @@ void CellPainter::paintVBorder(QPainter& p, const Border& b, int x, int y0, int 
     if (look.isDouble) {
         const int t = device(1);
         const int gap = device(1);
-        p.fillRect(QRect(x - gap - t, y0, t, y1 - y0 + 1), color);
+        p.fillRect(QRect(x - gap - t + 1, y0, t, y1 - y0 + 1), color);
         p.fillRect(QRect(x + gap, y0, t, y1 - y0 + 1), color);
         return;
     }

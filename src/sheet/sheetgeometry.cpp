@@ -39,8 +39,9 @@ int maxDigitWidth(const Workbook& book) {
     if (isJapaneseFace(f.name)) {
         base = 8;
         baseHeight = 220;
-    } else if (f.name.compare(QLatin1String("Calibri"), Qt::CaseInsensitive) == 0) {
-        baseHeight = 220;
+    } else if (f.name.startsWith(QLatin1String("Calibri"), Qt::CaseInsensitive) ||
+               f.name.startsWith(QLatin1String("Aptos"), Qt::CaseInsensitive)) {
+        baseHeight = 220; // the 11-point defaults of later versions, 7 pixels like Arial 10
     }
     return std::max(1, int(std::lround(base * height / baseHeight)));
 }

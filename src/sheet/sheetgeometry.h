@@ -13,8 +13,8 @@ namespace tovera {
 inline constexpr int kSheetRows = 65536;
 inline constexpr int kSheetColumns = 256;
 
-// Maximum digit width in pixels of font 0 of `book`: 7 for Arial 10 (and Calibri 11), 8 for
-// ＭＳ Ｐゴシック 11. Other sizes scale the width of their family (Japanese faces from 8 px at
+// Maximum digit width in pixels of font 0 of `book`: 7 for Arial 10 (and Calibri or Aptos 11), 8
+// for ＭＳ Ｐゴシック 11. Other sizes scale the width of their family (Japanese faces from 8 px at
 // 11 pt, others from 7 px at 10 pt) with the font height, rounded, at least 1. A workbook
 // without fonts counts as Arial 10.
 int maxDigitWidth(const Workbook& book);

@@ -3,6 +3,7 @@
 #include "sheet/cellpaint_internal.h"
 
 #include <QStringList>
+#include <cmath>
 
 namespace tovera::cellpaint_detail {
 
@@ -136,6 +137,45 @@ std::optional<QColor> formatColor(const Workbook& book, const QString& code, con
         pick = v > 0 ? 0 : (v < 0 ? 1 : 2);
     }
     return colorOf(book, leadingBrackets(sections[pick]));
+}
+
+} // namespace tovera::cellpaint_detail
+
+namespace tovera::cellpaint_detail {
+
+bool isGeneralCode(const QString& code) {
+    const QString c = code.trimmed();
+    return c.isEmpty() || c.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0 ||
+           c == QStringLiteral("G/標準");
+}
+
+QString generalFitting(double value, const std::function<bool(const QString&)>& fits) {
+    if (!std::isfinite(value)) return {};
+    const double a = std::abs(value);
+    if (a >= 1e-4 && a < 1e11) {
+        for (int decimals = 9; decimals >= 0; --decimals) {
+            QString t = QString::number(value, 'f', decimals);
+            if (t.contains(u'.')) {
+                while (t.endsWith(u'0')) t.chop(1);
+                if (t.endsWith(u'.')) t.chop(1);
+            }
+            if (t == QLatin1String("-0")) t = QStringLiteral("0");
+            if (fits(t)) return t;
+        }
+    }
+    for (int digits = 5; digits >= 0; --digits) {
+        // 1.23457E+11: trailing zeros of the mantissa left out, exponent of two digits.
+        QString t = QString::number(value, 'E', digits);
+        const int e = int(t.indexOf(u'E'));
+        QString mantissa = t.left(e);
+        if (mantissa.contains(u'.')) {
+            while (mantissa.endsWith(u'0')) mantissa.chop(1);
+            if (mantissa.endsWith(u'.')) mantissa.chop(1);
+        }
+        t = mantissa + t.mid(e);
+        if (fits(t)) return t;
+    }
+    return {};
 }
 
 } // namespace tovera::cellpaint_detail

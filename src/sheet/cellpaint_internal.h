@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFontMetricsF>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,6 +17,13 @@ namespace tovera::cellpaint_detail {
 
 // The colour a number format's section gives `cell` ([Red], [Color10] ...), if any.
 std::optional<QColor> formatColor(const Workbook& book, const QString& code, const Cell& cell);
+
+// True for the General format ("General", empty, or the Japanese name G/標準).
+bool isGeneralCode(const QString& code);
+
+// `value` in the General format as it fits a narrow cell: fewer decimals, then a shorter
+// mantissa in scientific notation; empty when nothing `fits`.
+QString generalFitting(double value, const std::function<bool(const QString&)>& fits);
 
 // A resolved font: the QFont and its metrics at the painter's scale.
 struct PaintFont {

@@ -114,6 +114,8 @@ private slots:
     void textOverflow();
     void narrowNumberShowsHashes();
     void formatColours();
+    void generalNumbersShortenInNarrowCells();
+    void shrinkToFitAndRichText();
     void mergedAreaIsOneCell();
     void paintCellAlone();
     void hostileSheetsPaint();
@@ -449,6 +451,68 @@ void TestSheetPaint::formatColours() {
     QVERIFY(redPixels(img, cellRect(g, 3, 0)) > 5);
     QCOMPARE(redPixels(img, cellRect(g, 4, 0)), 0);
     QVERIFY(redPixels(img, cellRect(g, 5, 0)) > 5);
+}
+
+void TestSheetPaint::generalNumbersShortenInNarrowCells() {
+    Workbook b = Workbook::createDefault();
+    Sheet& s = b.sheets[0];
+    s.columns.push_back(ColumnInfo{0, 1, 1300, 15, false, 0}); // 40 pixels
+    CellFormat right;
+    right.hAlign = HAlign::Right;
+    right.vAlign = VAlign::Center;
+    const int rightXf = addFormat(b, right);
+    b.numberFormats[190] = QStringLiteral("0.000000");
+    CellFormat fixed;
+    fixed.numberFormat = 190;
+    setNumber(s, 0, 0, 1.0 / 3);                      // General: fewer decimals
+    setNumber(s, 0, 1, 1.0 / 3, addFormat(b, fixed)); // a fixed format: ####
+    const SheetGeometry g(b, s);
+    const QImage img = paint(b, 0, QSize(200, 40), false);
+    auto looksLike = [&](int column, const QString& text) {
+        Workbook t = b;
+        setText(t.sheets[0], 0, column, text, rightXf);
+        return paint(t, 0, QSize(200, 40), false).copy(cellRect(g, 0, column)) ==
+               img.copy(cellRect(g, 0, column));
+    };
+    QStringList general;
+    for (const QString& t : QStringList{"0.3", "0.33", "0.333", "0.3333", "0.33333", "0.333333"})
+        if (looksLike(0, t)) general << t;
+    QCOMPARE(general.size(), 1);
+    bool hashes = false;
+    for (int n = 1; n <= 6 && !hashes; ++n) hashes = looksLike(1, QString(n, u'#'));
+    QVERIFY(hashes);
+}
+
+void TestSheetPaint::shrinkToFitAndRichText() {
+    Workbook b = Workbook::createDefault();
+    Sheet& s = b.sheets[0];
+    CellFormat shrink;
+    shrink.shrinkToFit = true;
+    const int shrinkXf = addFormat(b, shrink);
+    const QString longText = QStringLiteral("縮小して全体を表示する長い文字列");
+    setText(s, 0, 0, longText, shrinkXf);
+    Font red = b.fonts[0];
+    red.colorIndex = 10;
+    b.fonts.push_back(red);
+    Cell rich;
+    rich.column = 0;
+    rich.type = CellType::Text;
+    rich.text = QStringLiteral("黒黒黒赤赤赤");
+    rich.xf = 15;
+    rich.runs = {TextRun{3, uint16_t(b.fonts.size() - 1)}};
+    s.setCell(1, rich);
+    const SheetGeometry g(b, s);
+    const QImage img = paint(b);
+    // Shrunk text stays in its own cell, whole.
+    const QRect a1 = cellRect(g, 0, 0);
+    QVERIFY(darkPixels(img, a1) > 20);
+    QCOMPARE(darkPixels(img, cellRect(g, 0, 1)), 0);
+    // The run in the red font is red; the characters before it are not.
+    const QRect a2 = cellRect(g, 1, 0);
+    const int half = a2.left() + 3 + 3 * 15; // three characters of 15 pixels
+    QCOMPARE(redPixels(img, QRect(a2.left(), a2.top(), half - a2.left() - 2, a2.height())), 0);
+    QVERIFY(darkPixels(img, QRect(a2.left(), a2.top(), half - a2.left() - 2, a2.height())) > 10);
+    QVERIFY(redPixels(img, QRect(half, a2.top(), a2.right() - half, a2.height())) > 10);
 }
 
 void TestSheetPaint::mergedAreaIsOneCell() {

@@ -233,13 +233,21 @@ struct CellFormat {
 // reference to a sheet's local name) spans. Formula tokens hold the index of the entry in
 // Workbook::externSheets.
 struct ExternSheet {
-    int firstSheet = -1; // index into Workbook::sheets; -1 in both: a deleted sheet (#REF!)
-    int lastSheet = -1;  // inclusive, not below firstSheet
-    // Another workbook, add-in functions or a sheet that is not kept (chart, macro sheet):
-    // formulas that refer to such an entry are written as their last result.
+    // Indices into Workbook::sheets, lastSheet inclusive and not below firstSheet. Both -1:
+    // a deleted sheet (#REF!); both kWholeWorkbook: the workbook itself (its global names
+    // reached through ptgNameX).
+    int firstSheet = -1;
+    int lastSheet = -1;
+    // Another workbook or a sheet that is not kept (chart, macro sheet): formulas that
+    // refer to such an entry are written as their last result.
     bool external = false;
+    // The add-in functions: ptgNameX tokens through this entry name
+    // Workbook::addInFunctions (from 1); the sheet fields are unused.
+    bool addIn = false;
     bool operator==(const ExternSheet&) const = default;
 };
+
+constexpr int kWholeWorkbook = -2;
 
 // A defined name (NAME record), kept to be written back. The position in
 // Workbook::definedNames is the name's number minus 1 in ptgName tokens.
@@ -281,6 +289,8 @@ public:
     // Sheet::pageSetup.printArea, which is what the writer follows.
     std::vector<DefinedName> definedNames;
     std::vector<ExternSheet> externSheets;
+    // Names of the add-in functions formulas call (EOMONTH, EDATE, ...), in file order.
+    std::vector<QString> addInFunctions;
 
     // The workbook ClearWorkbook leaves and start-up shows: one empty sheet "Sheet1", the
     // Japanese default font (ＭＳ Ｐゴシック 11 pt, four copies as fonts 0-3) and the 21

@@ -322,6 +322,9 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
     case 0x01AE:
         readSupBook(ctx, r);
         return true;
+    case 0x0023:
+        readExternName(ctx, r);
+        return true;
     default:
         return false;
     }

@@ -56,6 +56,8 @@ struct Context {
     std::vector<PrintAreaName> printAreas;
     std::vector<int> externSheetTab; // BIFF8 XTI index -> first sheet (BOUNDSHEET index)
     std::vector<bool> ownSupBook;    // per SUPBOOK: true for the workbook itself
+    int addInSupBook = -1;           // the SUPBOOK of the add-in functions, -1 when none
+    bool inAddInSupBook = false;     // EXTERNNAME records now name add-in functions
     std::vector<ExternRef> xtis;     // BIFF8 EXTERNSHEET entries
     std::vector<NameEntry> names;    // BIFF8 NAME records in file order
     int formatCount = 0;             // FORMAT records seen (positional ids of BIFF2-4)
@@ -85,6 +87,7 @@ bool handleLayoutRecord(Context& ctx, Sheet& sheet, const biff::Record& r);
 // NAME, SUPBOOK and EXTERNSHEET records of the globals.
 void readName(Context& ctx, const biff::Record& r);
 void readSupBook(Context& ctx, const biff::Record& r);
+void readExternName(Context& ctx, const biff::Record& r);
 void readExternSheet(Context& ctx, const biff::Record& r);
 // Once the sheets are read: print areas into the sheets' page setup, and (BIFF8) the defined
 // names and the external-sheet table into the workbook, with sheets renumbered to the

@@ -65,6 +65,17 @@ void readSupBook(Context& ctx, const Record& r) {
     c.u16();
     const uint16_t marker = c.u16();
     ctx.ownSupBook.push_back(r.size == 4 && marker == 0x0401);
+    ctx.inAddInSupBook = r.size == 4 && marker == 0x3A01 && ctx.addInSupBook < 0;
+    if (ctx.inAddInSupBook) ctx.addInSupBook = int(ctx.ownSupBook.size()) - 1;
+}
+
+void readExternName(Context& ctx, const Record& r) {
+    if (ctx.biff != 8 || !ctx.inAddInSupBook) return;
+    Cursor c = r.cursor();
+    c.skip(6);
+    const QString name = c.string8();
+    // Every record keeps its number; a damaged one is named so that nothing calls it.
+    ctx.book.addInFunctions.push_back(c.ok() ? name : QString());
 }
 
 void readExternSheet(Context& ctx, const Record& r) {
@@ -91,8 +102,16 @@ int modelSheet(const Context& ctx, int boundSheet) {
 
 ExternSheet externSheet(const Context& ctx, const ExternRef& x) {
     ExternSheet e;
+    if (ctx.addInSupBook >= 0 && x.supBook == ctx.addInSupBook) {
+        e.addIn = true;
+        return e;
+    }
     const bool own = x.supBook < ctx.ownSupBook.size() && ctx.ownSupBook[x.supBook];
     if (own && x.first == 0xFFFF && x.last == 0xFFFF) return e; // a deleted sheet
+    if (own && x.first == 0xFFFE && x.last == 0xFFFE) {
+        e.firstSheet = e.lastSheet = kWholeWorkbook;
+        return e;
+    }
     e.firstSheet = own ? modelSheet(ctx, x.first) : -1;
     e.lastSheet = own ? modelSheet(ctx, x.last) : -1;
     e.external = e.firstSheet < 0 || e.lastSheet < e.firstSheet;

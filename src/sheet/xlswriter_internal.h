@@ -72,6 +72,8 @@ private:
     uint32_t total_ = 0;
 };
 
+enum : uint8_t { kSheetsXti, kWorkbookXti, kAddInXti };
+
 // How the model's indices become the file's.
 struct Mapping {
     std::vector<uint16_t> xf; // model XF -> file XF
@@ -84,14 +86,24 @@ struct Mapping {
     uint16_t mapXf(int modelXf) const {
         return modelXf >= 0 && size_t(modelXf) < xf.size() ? xf[size_t(modelXf)] : defaultXf;
     }
-    std::vector<int> xti;   // model external-sheet entry -> file XTI, -1 when not written
+    std::vector<int> xti;         // model external-sheet entry -> file XTI, -1 when not written
+    std::vector<uint8_t> xtiKind; // per model entry: kSheetsXti, kWorkbookXti or kAddInXti
+    size_t addIns = 0;            // add-in function names written
     std::vector<int> names; // model defined name -> file name (both 0-based), -1 when not written
 };
 
-// The external-sheet table and the NAME records to write.
+// One XTI as written: SUPBOOK 0 is the workbook itself, 1 the add-in functions.
+struct Xti {
+    uint16_t supBook = 0;
+    uint16_t first = 0xFFFF; // 0xFFFF deleted sheet, 0xFFFE the whole workbook
+    uint16_t last = 0xFFFF;
+};
+
+// The external-sheet table, the add-in functions and the NAME records to write.
 struct References {
-    std::vector<std::pair<uint16_t, uint16_t>> xti; // first and last sheet, 0xFFFF deleted
-    std::vector<QByteArray> names;                  // NAME record bodies in file order
+    std::vector<Xti> xti;
+    std::vector<QString> addIns;   // EXTERNNAME records after the add-in SUPBOOK
+    std::vector<QByteArray> names; // NAME record bodies in file order
 };
 
 // Plans the references of `book` (its sheets as they will be written): keeps the model's
@@ -100,12 +112,13 @@ struct References {
 // the model's print-area names (one per sheet). Fills map.xti and map.names. Never fails.
 References planReferences(const Workbook& book, Mapping& map);
 
-// Writes SUPBOOK and EXTERNSHEET (when there are XTIs) and the NAME records.
+// Writes the SUPBOOKs with the add-in EXTERNNAMEs and EXTERNSHEET (when there are XTIs)
+// and the NAME records.
 void writeReferences(Stream& out, int sheetCount, const References& refs);
 
 // The BIFF8 `tokens` of a cell formula renumbered to the file's XTIs and names in `out`;
 // false when they cannot be written: unknown or shared-formula tokens, references to
-// other workbooks or add-in functions, to entries or names not written. `allowExp` admits a
+// other workbooks, to entries, names or add-in functions not written. `allowExp` admits a
 // lone array reference (ptgExp).
 bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QByteArray& out);
 

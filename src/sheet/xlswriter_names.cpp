@@ -126,12 +126,29 @@ unsigned fileName(const Mapping& map, unsigned ilbl) {
     return unsigned(map.names[ilbl - 1] + 1);
 }
 
+// Checks the entry of a 3-D token or ptgNameX at `payload`: a 3-D reference needs an entry
+// of sheets, a ptgNameX any entry written; an add-in function must be among those written.
+// The kind of the entry, or -1 when the token cannot be written.
+int entryOf(const Mapping& map, Kind kind, const char* payload) {
+    const unsigned ixti = get16(payload);
+    if (fileXti(map, ixti) < 0) return -1;
+    const uint8_t entry = ixti < map.xtiKind.size() ? map.xtiKind[ixti] : uint8_t(kSheetsXti);
+    if (kind == Kind::Xti && entry != kSheetsXti) return -1;
+    if (entry == kAddInXti) {
+        const unsigned ilbl = get16(payload + 2);
+        if (ilbl == 0 || ilbl > map.addIns) return -1;
+    }
+    return entry;
+}
+
 bool remap(QByteArray& tokens, const Mapping& map, Where where) {
     return walk(tokens, where, [&](Kind kind, char* payload) {
-        const int xti = kind == Kind::Name ? 0 : fileXti(map, get16(payload));
-        if (xti < 0) return false;
-        if (kind != Kind::Name) put16(payload, unsigned(xti));
-        if (kind == Kind::Xti) return true;
+        if (kind != Kind::Name) {
+            const int entry = entryOf(map, kind, payload);
+            if (entry < 0) return false;
+            put16(payload, unsigned(fileXti(map, get16(payload))));
+            if (kind == Kind::Xti || entry == kAddInXti) return true;
+        }
         char* field = kind == Kind::Name ? payload : payload + 2;
         const unsigned name = fileName(map, get16(field));
         if (name == 0) return false;
@@ -199,20 +216,34 @@ References planReferences(const Workbook& book, Mapping& map) {
 
     // The model's entries keep their numbers. One the file cannot hold (another workbook,
     // a sheet no longer there) becomes a deleted-sheet entry that no formula refers to.
+    map.addIns = biff8 ? std::min<size_t>(book.addInFunctions.size(), 0xFFFF) : 0;
+    for (size_t k = 0; k < map.addIns; ++k) {
+        const QString& f = book.addInFunctions[k];
+        refs.addIns.push_back(f.isEmpty() ? QStringLiteral("_") : f.left(255));
+    }
     std::map<std::pair<int, int>, int> xtiOf;
     map.xti.assign(biff8 ? book.externSheets.size() : 0, -1);
+    map.xtiKind.assign(map.xti.size(), kSheetsXti);
     for (size_t k = 0; k < map.xti.size() && k < kMaxXti; ++k) {
         const ExternSheet& e = book.externSheets[k];
-        const bool deleted = !e.external && e.firstSheet == -1 && e.lastSheet == -1;
-        const bool valid = !e.external && e.firstSheet >= 0 && e.firstSheet <= e.lastSheet &&
-                           e.lastSheet < sheetCount;
-        if (valid) {
-            refs.xti.push_back({uint16_t(e.firstSheet), uint16_t(e.lastSheet)});
-            xtiOf.emplace(std::make_pair(e.firstSheet, e.lastSheet), int(k));
+        const int first = e.firstSheet, last = e.lastSheet;
+        if (e.addIn && map.addIns > 0) {
+            refs.xti.push_back({1, 0xFFFE, 0xFFFE});
+            map.xtiKind[k] = kAddInXti;
+        } else if (e.addIn || e.external) {
+            refs.xti.push_back({});
+            continue;
+        } else if (first == kWholeWorkbook && last == kWholeWorkbook) {
+            refs.xti.push_back({0, 0xFFFE, 0xFFFE});
+            map.xtiKind[k] = kWorkbookXti;
+        } else if (first >= 0 && first <= last && last < sheetCount) {
+            refs.xti.push_back({0, uint16_t(first), uint16_t(last)});
+            xtiOf.emplace(std::make_pair(first, last), int(k));
         } else {
-            refs.xti.push_back({0xFFFF, 0xFFFF});
+            refs.xti.push_back({});
+            if (first != -1 || last != -1) continue; // not a deleted sheet: not usable
         }
-        if (valid || deleted) map.xti[k] = int(k);
+        map.xti[k] = int(k);
     }
 
     // Print areas refer to their own sheet.
@@ -224,7 +255,7 @@ References planReferences(const Workbook& book, Mapping& map) {
         if (it == xtiOf.end()) {
             if (refs.xti.size() >= kMaxXti) continue;
             it = xtiOf.emplace(std::make_pair(i, i), int(refs.xti.size())).first;
-            refs.xti.push_back({uint16_t(i), uint16_t(i)});
+            refs.xti.push_back({0, uint16_t(i), uint16_t(i)});
         }
         areaTokens[size_t(i)] = printAreaTokens(ranges, it->second);
     }
@@ -250,9 +281,11 @@ References planReferences(const Workbook& book, Mapping& map) {
         std::vector<size_t> uses;
         // A print area's tokens are made with the file's numbers already.
         const bool ok = printArea || walk(tokens[k], Where::Name, [&](Kind kind, char* payload) {
-                            if (kind != Kind::Name && fileXti(map, get16(payload)) < 0)
-                                return false;
-                            if (kind == Kind::Xti) return true;
+                            if (kind != Kind::Name) {
+                                const int entry = entryOf(map, kind, payload);
+                                if (entry < 0) return false;
+                                if (kind == Kind::Xti || entry == kAddInXti) return true;
+                            }
                             const unsigned ilbl = get16(kind == Kind::Name ? payload : payload + 2);
                             if (ilbl == 0 || ilbl > n) return false;
                             uses.push_back(ilbl - 1);
@@ -304,9 +337,15 @@ References planReferences(const Workbook& book, Mapping& map) {
 void writeReferences(Stream& out, int sheetCount, const References& refs) {
     if (!refs.xti.empty()) {
         out.record(0x01AE, Body().u16(unsigned(sheetCount)).u16(0x0401));
+        if (!refs.addIns.empty()) {
+            out.record(0x01AE, Body().u16(1).u16(0x3A01));
+            // Each function name with the formula Excel gives them: #REF!.
+            for (const QString& f : refs.addIns)
+                out.record(0x0023, Body().u16(0).u32(0).str8(f).u16(2).u8(0x1C).u8(0x17));
+        }
         Body x;
         x.u16(unsigned(refs.xti.size()));
-        for (const auto& [first, last] : refs.xti) x.u16(0).u16(first).u16(last);
+        for (const Xti& e : refs.xti) x.u16(e.supBook).u16(e.first).u16(e.last);
         out.record(0x0017, x);
     }
     for (const QByteArray& name : refs.names) out.record(0x0018, name);

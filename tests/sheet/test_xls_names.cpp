@@ -35,6 +35,9 @@ QByteArray nameX(unsigned xti, unsigned ilbl) {
 }
 const QByteArray kSum("\x22\x01\x04\x00", 4);    // SUM with one argument
 const QByteArray kTimes2("\x1E\x02\x00\x05", 4); // * 2
+const QByteArray kB1("\x24\x00\x00\x01\xC0", 5); // B1, relative
+const QByteArray kOne("\x1E\x01\x00", 3);        // 1
+const QByteArray kAddIn2("\x22\x03\xFF\x00", 4); // a named function with 2 arguments
 
 std::shared_ptr<const Formula> formula(const QByteArray& tokens) {
     auto f = std::make_shared<Formula>();
@@ -77,7 +80,10 @@ Workbook namedBook() {
     Sheet& s2 = book.sheets[1];
     for (int r = 0; r < 3; ++r) setNumber(s1, r, 0, r + 1);
     setNumber(s2, 0, 0, 10);
-    book.externSheets = {sheets(0, 0), sheets(1, 1), sheets(0, 1)};
+    ExternSheet addIns;
+    addIns.addIn = true;
+    book.externSheets = {sheets(0, 0), sheets(1, 1), sheets(0, 1), addIns};
+    book.addInFunctions = {QStringLiteral("EOMONTH")};
     book.definedNames = {
         name(QStringLiteral("Prices"), -1, area3d(0, 0, 2, 0, 0)),
         name(QStringLiteral("Rate"), 1, ref3d(1, 0, 0)),                  // local to Sheet2
@@ -87,6 +93,8 @@ Workbook namedBook() {
     setNumber(s1, 1, 1, 11, area3d(2, 0, 0, 0, 0) + kSum); // B2 =SUM(Sheet1:Sheet2!A1)
     setNumber(s1, 2, 1, 10, nameX(1, 2));                  // B3 =Sheet2!Rate
     setNumber(s1, 3, 1, 12, nameRef(3));                   // B4 =Double
+    setNumber(s2, 0, 1, 45000);
+    setNumber(s2, 0, 2, 45046, nameX(3, 1) + kB1 + kOne + kAddIn2); // C1 =EOMONTH(B1,1)
     s1.pageSetup.printArea = {CellRange{0, 3, 0, 1}};
     return book;
 }
@@ -138,7 +146,8 @@ private Q_SLOTS:
         const struct {
             int sheet, row, col;
             double value;
-        } cells[] = {{0, 0, 1, 6}, {1, 1, 0, 2}, {0, 1, 1, 11}, {0, 2, 1, 10}, {0, 3, 1, 12}};
+        } cells[] = {{0, 0, 1, 6},  {1, 1, 0, 2},  {0, 1, 1, 11},
+                     {0, 2, 1, 10}, {0, 3, 1, 12}, {1, 0, 2, 45046}};
         for (const auto& c : cells) {
             QCOMPARE(tokensAt(again, c.sheet, c.row, c.col), tokensAt(book, c.sheet, c.row, c.col));
             QCOMPARE(again.sheets[size_t(c.sheet)].cell(c.row, c.col)->number, c.value);
@@ -155,8 +164,11 @@ private Q_SLOTS:
         QCOMPARE(again.externSheets, book.externSheets);
         // One SUPBOOK of the workbook itself, one EXTERNSHEET; a second round is the same.
         const QList<QByteArray> supbooks = globals(again, 0x01AE);
-        QCOMPARE(supbooks.size(), 1);
+        QCOMPARE(supbooks.size(), 2);
         QCOMPARE(supbooks[0], le16(2) + le16(0x0401));
+        QCOMPARE(supbooks[1], le16(1) + le16(0x3A01)); // the add-in functions
+        QCOMPARE(globals(again, 0x0023).size(), 1);
+        QCOMPARE(again.addInFunctions, book.addInFunctions);
         QCOMPARE(globals(again, 0x0017).size(), 1);
         const Workbook third = roundTrip(again);
         QCOMPARE(nameTexts(third), nameTexts(again));
@@ -224,6 +236,8 @@ private Q_SLOTS:
         setNumber(s1, 6, 1, 5, nameRef(40));                   // no such name: value only
         setNumber(s1, 7, 1, 4, ref3d(17, 0, 0));               // no such entry: value only
         setNumber(s1, 8, 1, 3, nameRef(0));
+        setNumber(s1, 9, 1, 2, nameX(4, 2) + kB1 + kOne + kAddIn2); // no such function
+        setNumber(s1, 10, 1, 1, nameX(4, 1) + kB1 + kOne + kAddIn2);
         setNumber(book.sheets[1], 1, 0, 2, ref3d(1, 1, 0));
 
         const Workbook again = roundTrip(book);
@@ -238,7 +252,8 @@ private Q_SLOTS:
         QCOMPARE(tokensAt(again, 0, 1, 1), area3d(3, 0, 0, 0, 0) + kSum);
         QCOMPARE(tokensAt(again, 0, 2, 1), nameX(2, 2));
         QCOMPARE(tokensAt(again, 1, 1, 0), ref3d(1, 1, 0));
-        for (int row = 3; row <= 8; ++row) {
+        QCOMPARE(tokensAt(again, 0, 10, 1), nameX(4, 1) + kB1 + kOne + kAddIn2);
+        for (int row : {3, 4, 5, 6, 7, 8, 9}) {
             const Cell* c = again.sheets[0].cell(row, 1);
             QVERIFY(c);
             QVERIFY2(!c->formula, qPrintable(QStringLiteral("row %1").arg(row)));
@@ -286,7 +301,14 @@ private Q_SLOTS:
         const Workbook again = roundTrip(book);
         // Every formula read back refers only to names and entries that exist.
         xlswrite::Mapping identity;
-        for (size_t k = 0; k < again.externSheets.size(); ++k) identity.xti.push_back(int(k));
+        for (size_t k = 0; k < again.externSheets.size(); ++k) {
+            const ExternSheet& e = again.externSheets[k];
+            identity.xti.push_back(int(k));
+            identity.xtiKind.push_back(e.addIn                          ? xlswrite::kAddInXti
+                                       : e.firstSheet == kWholeWorkbook ? xlswrite::kWorkbookXti
+                                                                        : xlswrite::kSheetsXti);
+        }
+        identity.addIns = again.addInFunctions.size();
         for (size_t k = 0; k < again.definedNames.size(); ++k) identity.names.push_back(int(k));
         for (const Sheet& s : again.sheets)
             for (const Row& r : s.rows)
@@ -376,7 +398,7 @@ private Q_SLOTS:
             return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
         };
         QCOMPARE(csv(QStringLiteral("names-Sheet1.csv")), QStringLiteral("1,6\n2,11\n3,10\n,12\n"));
-        QCOMPARE(csv(QStringLiteral("names-Sheet2.csv")), QStringLiteral("10\n2\n"));
+        QCOMPARE(csv(QStringLiteral("names-Sheet2.csv")), QStringLiteral("10,45000,45046\n2,,\n"));
         if (inputs.size() == 1) QSKIP("the shared sample sheets are absent");
         const QStringList originals =
             QDir(dir.path()).entryList({QStringLiteral("original-*.csv")}, QDir::Files);

@@ -54,7 +54,6 @@ struct Context {
     std::vector<RichString> sst;
     std::vector<BoundSheet> boundSheets;
     std::vector<PrintAreaName> printAreas;
-    std::vector<int> externSheetTab; // BIFF8 XTI index -> first sheet (BOUNDSHEET index)
     std::vector<bool> ownSupBook;    // per SUPBOOK: true for the workbook itself
     int addInSupBook = -1;           // the SUPBOOK of the add-in functions, -1 when none
     bool inAddInSupBook = false;     // EXTERNNAME records now name add-in functions

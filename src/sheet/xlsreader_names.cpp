@@ -87,7 +87,6 @@ void readExternSheet(Context& ctx, const Record& r) {
         x.supBook = c.u16();
         x.first = c.u16();
         x.last = c.u16();
-        ctx.externSheetTab.push_back(x.first);
         ctx.xtis.push_back(x);
     }
 }

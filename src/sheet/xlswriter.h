@@ -4,11 +4,12 @@
 // table split over CONTINUE records with its EXTSST index, DIMENSIONS, WINDOW1/2, COLINFO,
 // ROW, MERGEDCELLS, page setup and print areas).
 //
-// Kept from the model: values, formulas with their tokens and last results, fonts, cell
-// formats, number formats, column widths, row heights, hidden rows and columns, merges and
-// the date system. A formula the file could not hold on its own (it refers to defined names,
-// other sheets or other workbooks, or it was read from an older BIFF version) is written as
-// its last result.
+// Kept from the model: values, formulas with their tokens and last results, defined names,
+// references to other sheets and add-in functions (renumbered to the tables written), fonts,
+// cell formats, number formats, column widths, row heights, hidden rows and columns, merges
+// and the date system. A formula the file could not hold (it refers to another workbook or
+// to a name or sheet that is not written, or it was read from an older BIFF version) is
+// written as its last result.
 
 #include "sheet/workbook.h"
 

@@ -123,6 +123,7 @@ private slots:
     void pagination();
     void columnWiderThanPage();
     void usedRangeAndEmptySheet();
+    void headingsAndHugePrintAreas();
     void samplePagesAndFooter();
 };
 
@@ -732,6 +733,59 @@ void TestSheetPaint::usedRangeAndEmptySheet() {
     QVERIFY(usedRange(b, s, r));
     QCOMPARE(r, (CellRange{1, 9, 1, 6}));
     QVERIFY_THROWS_EXCEPTION(EOleException, paginate(b, 1));
+}
+
+void TestSheetPaint::headingsAndHugePrintAreas() {
+    Workbook b = gridBook(10, 3);
+    PageSetup& ps = b.sheets[0].pageSetup;
+    ps.printHeadings = true;
+    ps.printGridlines = true;
+    const std::vector<PrintPage> pages = paginate(b, 0);
+    QCOMPARE(int(pages.size()), 1);
+    const PrintPage& page = pages[0];
+    QVERIFY(page.headings && page.gridlines);
+    QVERIFY(page.headingWidth > 10 && page.headingHeight > 5);
+    QCOMPARE(page.cellArea.left(), page.printableArea.left() + page.headingWidth);
+    QCOMPARE(page.cellArea.top(), page.printableArea.top() + page.headingHeight);
+    // Column letters above the cells, row numbers left of them, grid lines between cells.
+    QImage img(596, 842, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paintPage(p, 72, b, page);
+    p.end();
+    const QRectF cells = page.cellArea;
+    QVERIFY(darkPixels(
+                img, QRectF(cells.left(), cells.top() - page.headingHeight, 40, page.headingHeight)
+                         .toAlignedRect()) > 3);
+    QVERIFY(
+        darkPixels(img, QRectF(cells.left() - page.headingWidth, cells.top(), page.headingWidth, 12)
+                            .toAlignedRect()) > 3);
+    int gridPixels = 0;
+    for (int x = int(cells.left()) + 2; x < int(cells.right()) - 2; ++x) {
+        const QColor c = img.pixelColor(x, int(cells.top() + 30));
+        if (c != kWhite && qGray(c.rgb()) > 160) ++gridPixels;
+    }
+    QVERIFY(gridPixels >= 2); // two inner vertical grid lines cross this row of pixels
+
+    // A print area of the whole sheet at 10 % stops at a bounded number of pages, quickly.
+    Workbook huge = gridBook(2, 2);
+    huge.sheets[0].pageSetup.valid = true;
+    huge.sheets[0].pageSetup.scale = 10;
+    huge.sheets[0].pageSetup.printArea.push_back(CellRange{0, 65535, 0, 255});
+    const std::vector<PrintPage> many = paginate(huge, 0);
+    QVERIFY(many.size() > 100 && many.size() <= 5000);
+    huge.sheets[0].pageSetup.scale = 100;
+    QVERIFY(paginate(huge, 0).size() <= 5000);
+    // Margins and scales of no use fall back to something printable.
+    huge.sheets[0].pageSetup.leftMargin = -3;
+    huge.sheets[0].pageSetup.rightMargin = 1e300;
+    huge.sheets[0].pageSetup.topMargin = std::nan("");
+    huge.sheets[0].pageSetup.scale = 0;
+    huge.sheets[0].pageSetup.printArea = {CellRange{5, 2, 0, 0}};
+    const std::vector<PrintPage> odd = paginate(huge, 0);
+    QCOMPARE(int(odd.size()), 1);
+    QVERIFY(odd[0].printableArea.width() > 300 && odd[0].printableArea.height() > 500);
+    QCOMPARE(odd[0].cells, (CellRange{0, 1, 0, 1})); // the used range
 }
 
 void TestSheetPaint::samplePagesAndFooter() {

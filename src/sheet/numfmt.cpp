@@ -368,7 +368,9 @@ QString formatNumber(double value, const QString& code, bool date1904) {
     if (chosen->isDate) {
         // A date section shows the value itself; only the first section may take negatives.
         const double v = chosen == numeric[0] ? value : std::fabs(value);
-        return formatDate(*chosen, v, date1904);
+        const QString text = formatDate(*chosen, v, date1904);
+        if (!chosen->dbnum || text.startsWith(QLatin1Char('#'))) return text;
+        return numfmt::kanjiNumerals(text, chosen->dbnum, numfmt::Numerals::Date);
     }
     if (chosen->hasAt && !chosen->hasGeneral) {
         bool any = false;
@@ -376,7 +378,11 @@ QString formatNumber(double value, const QString& code, bool date1904) {
         if (!any) return formatGeneral(value); // a text format shows numbers as General
     }
     bool showsDigits = true;
-    const QString body = formatSection(*chosen, std::fabs(value), autoMinus, showsDigits);
+    QString body = formatSection(*chosen, std::fabs(value), autoMinus, showsDigits);
+    if (chosen->dbnum)
+        body = numfmt::kanjiNumerals(body, chosen->dbnum,
+                                     chosen->hasGeneral ? numfmt::Numerals::Counted
+                                                        : numfmt::Numerals::DigitWise);
     if (autoMinus && showsDigits) return QLatin1Char('-') + body;
     return body;
 }

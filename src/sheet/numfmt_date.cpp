@@ -97,6 +97,10 @@ QString formatDate(const Section& section, double value, bool date1904) {
         case Tok::Month:
             if (t.n <= 2)
                 out += pad(month, t.n);
+            else if (section.japaneseNames && t.n <= 4)
+                out += QString::number(month) + QStringLiteral("月");
+            else if (section.japaneseNames)
+                out += QString::number(month).left(1);
             else if (t.n == 3)
                 out += QString::fromLatin1(kMonths[month - 1]).left(3);
             else if (t.n == 4)
@@ -107,6 +111,9 @@ QString formatDate(const Section& section, double value, bool date1904) {
         case Tok::Day:
             if (t.n <= 2)
                 out += pad(day, t.n);
+            else if (section.japaneseNames)
+                out += QString::fromUtf16(kJDays[weekday]) +
+                       (t.n == 4 ? QStringLiteral("曜日") : QString());
             else if (t.n == 3)
                 out += QString::fromLatin1(kDays[weekday]).left(3);
             else
@@ -139,6 +146,8 @@ QString formatDate(const Section& section, double value, bool date1904) {
             const QString& w = t.text;
             if (w.size() == 3)
                 out += pm ? w[2] : w[0]; // A/P in the case written
+            else if (section.japaneseNames)
+                out += pm ? QStringLiteral("午後") : QStringLiteral("午前");
             else
                 out += pm ? w.mid(3, 2) : w.left(2);
             break;

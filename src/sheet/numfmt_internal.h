@@ -69,8 +69,20 @@ struct Section {
     bool isDate = false;
     bool hasAt = false;
     bool hasGeneral = false;
+    int dbnum = 0;              // [DBNum1] .. [DBNum3]: kanji numerals; 0 = Arabic digits
+    bool japaneseNames = false; // [$-411]: month, weekday and AM/PM names in Japanese
     bool matches(double v) const;
 };
+
+// How kanjiNumerals writes digits: place units for counted numbers (General, dates),
+// digit by digit otherwise.
+enum class Numerals { Counted, DigitWise, Date };
+
+// `text` with its ASCII digits as the numerals of [DBNum`kind`] (1 kanji, 2 formal
+// kanji, 3 full-width digits with kanji units). Counted: whole-number runs take place units
+// (百二十三) and digits after a point or an exponent go one by one; Date: every run takes
+// units except zero-padded ones; DigitWise: every digit alone. Other characters stay.
+QString kanjiNumerals(const QString& text, int kind, Numerals how);
 
 struct Format {
     QList<Section> sections;

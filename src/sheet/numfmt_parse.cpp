@@ -94,6 +94,8 @@ void parseBracket(Section& s, const QString& inner, QString& replaceWith) {
         const int dash = inner.indexOf('-');
         const QString symbol = inner.mid(1, dash < 0 ? -1 : dash - 1);
         const QString locale = dash < 0 ? QString() : inner.mid(dash + 1).toUpper();
+        bool ok = false;
+        if ((locale.toUInt(&ok, 16) & 0xFFFF) == 0x0411 && ok) s.japaneseNames = true;
         if (locale.endsWith(QStringLiteral("F800")))
             replaceWith = QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
         else if (locale.endsWith(QStringLiteral("F400")))
@@ -112,7 +114,14 @@ void parseBracket(Section& s, const QString& inner, QString& replaceWith) {
         add(s, Tok::Elapsed, static_cast<int>(inner.size()), inner[0].toLower());
         return;
     }
-    // Colours, [DBNumN] and other modifiers do not change the text.
+    static const QRegularExpression dbnum(QStringLiteral("^DBNum([123])$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const auto d = dbnum.match(inner);
+    if (d.hasMatch()) {
+        s.dbnum = d.captured(1).toInt();
+        return;
+    }
+    // Colours and other modifiers do not change the text.
 }
 
 void parseSection(const QString& code, Section& s);

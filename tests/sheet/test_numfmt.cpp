@@ -185,6 +185,57 @@ private Q_SLOTS:
         QCOMPARE(formatNumber(value, code, date1904), text);
     }
 
+    // [DBNum1-3]: counted numbers take place units, placeholders go digit by digit, dates
+    // count each field; [$-411] names months, weekdays and the half of the day in Japanese.
+    void japaneseModifiers_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("DBNum1 General") << "[DBNum1]General" << 123.0 << "百二十三";
+        QTest::newRow("DBNum1 G/標準") << "[DBNum1]G/標準" << 1234.0 << "千二百三十四";
+        QTest::newRow("DBNum1 ten thousand") << "[DBNum1]General" << 10000.0 << "一万";
+        QTest::newRow("DBNum1 zeros inside") << "[DBNum1]General" << 20050.0 << "二万五十";
+        QTest::newRow("DBNum1 large")
+            << "[DBNum1]General" << 123456789.0 << "一億二千三百四十五万六千七百八十九";
+        QTest::newRow("DBNum1 zero") << "[DBNum1]General" << 0.0 << "〇";
+        QTest::newRow("DBNum1 decimals") << "[DBNum1]General" << 12.05 << "十二.〇五";
+        QTest::newRow("DBNum1 negative") << "[DBNum1]General" << -15.0 << "-十五";
+        QTest::newRow("DBNum1 scientific") << "[DBNum1]General" << 1.5e20 << "一.五E+二〇";
+        QTest::newRow("DBNum1 placeholders") << "[DBNum1]0" << 123.0 << "一二三";
+        QTest::newRow("DBNum1 padded") << "[DBNum1]0000" << 105.0 << "〇一〇五";
+        QTest::newRow("DBNum1 grouped") << "[DBNum1]#,##0" << 86806.0 << "八六,八〇六";
+        QTest::newRow("DBNum1 literal") << "[DBNum1]General\\円" << 300.0 << "三百円";
+        QTest::newRow("DBNum2 General") << "[DBNum2]General" << 123.0 << "壱百弐拾参";
+        QTest::newRow("DBNum2 ten thousand") << "[DBNum2]General" << 11000.0 << "壱萬壱阡";
+        QTest::newRow("DBNum2 placeholders") << "[DBNum2]0" << 105.0 << "壱零伍";
+        QTest::newRow("DBNum3 General") << "[DBNum3]General" << 123.0 << "百２十３";
+        QTest::newRow("DBNum3 placeholders") << "[DBNum3]0.0" << 12.25 << "１２.３";
+        QTest::newRow("DBNum1 with colour and condition")
+            << "[Red][DBNum1][<0]-General;[DBNum1]General" << -21.0 << "-二十一";
+        QTest::newRow("DBNum1 in one section only") << "[DBNum1]General;General" << -21.0 << "21";
+        QTest::newRow("DBNum1 era date")
+            << "[DBNum1][$-411]ggge\\年m\\月d\\日" << 36964.0 << "平成十三年三月十四日";
+        QTest::newRow("DBNum1 padded date")
+            << "[DBNum1]yyyy/mm/dd" << 36954.0 << "二千一/〇三/〇四";
+        QTest::newRow("DBNum3 date") << "[DBNum3]m\\月d\\日" << 36964.0 << "３月十４日";
+        QTest::newRow("DBNum1 invalid date stays") << "[DBNum1]yyyy/m/d" << -1.0 << "########";
+        QTest::newRow("[$-411] mmm") << "[$-411]mmm" << 36964.0 << "3月";
+        QTest::newRow("[$-411] mmmm ddd") << "[$-411]mmmm ddd" << 36964.0 << "3月 水";
+        QTest::newRow("[$-411] dddd") << "[$-411]dddd" << 36964.0 << "水曜日";
+        QTest::newRow("[$-411] mmmmm") << "[$-411]mmmmm" << 36964.0 << "3";
+        QTest::newRow("[$-411] AM/PM") << "[$-411]AM/PM h:mm" << 36954.545243 << "午後 1:05";
+        QTest::newRow("[$-411] am/pm morning") << "[$-411]h:mm am/pm" << 0.25 << "6:00 午前";
+        QTest::newRow("[$-411] A/P stays") << "[$-411]h A/P" << 0.75 << "6 P";
+        QTest::newRow("[$-409] stays English") << "[$-409]mmm ddd" << 36964.0 << "Mar Wed";
+        QTest::newRow("[$-10411] keeps the LCID") << "[$-10411]dddd" << 36964.0 << "水曜日";
+    }
+    void japaneseModifiers() {
+        QFETCH(QString, code);
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(formatNumber(value, code), text);
+    }
+
     void texts_data() {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("text");

@@ -150,7 +150,14 @@ private Q_SLOTS:
         // renumbered to the tables written) unless they refer to what the file cannot hold
         // (other workbooks, add-in functions).
         xlswrite::Mapping map;
-        xlswrite::planReferences(original, map);
+        const xlswrite::References refs = xlswrite::planReferences(original, map);
+        // Every name written reads back, and none that the file cannot hold.
+        QCOMPARE(again.definedNames.size(), refs.names.size());
+        for (size_t k = 0; k < original.definedNames.size(); ++k) {
+            const int to = map.names[k];
+            if (to >= 0)
+                QCOMPARE(again.definedNames[size_t(to)].name, original.definedNames[k].name);
+        }
         for (size_t s = 0; s < original.sheets.size(); ++s)
             for (const Row& r : original.sheets[s].rows)
                 for (const Cell& c : r.cells) {

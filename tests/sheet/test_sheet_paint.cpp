@@ -9,10 +9,13 @@
 #include "sheet/sheetprint.h"
 #include "sheet/xlsreader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tovera;
@@ -124,6 +127,9 @@ private slots:
     void columnWiderThanPage();
     void usedRangeAndEmptySheet();
     void headingsAndHugePrintAreas();
+    void paperSizes_data();
+    void paperSizes();
+    void printToPdfDevice();
     void samplePagesAndFooter();
 };
 
@@ -786,6 +792,67 @@ void TestSheetPaint::headingsAndHugePrintAreas() {
     QCOMPARE(int(odd.size()), 1);
     QVERIFY(odd[0].printableArea.width() > 300 && odd[0].printableArea.height() > 500);
     QCOMPARE(odd[0].cells, (CellRange{0, 1, 0, 1})); // the used range
+}
+
+void TestSheetPaint::paperSizes_data() {
+    QTest::addColumn<int>("paper");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("landscape");
+    QTest::addColumn<QSizeF>("millimetres"); // as the paper comes out
+    QTest::newRow("A4") << 9 << true << false << QSizeF(210, 297);
+    QTest::newRow("A3 landscape") << 8 << true << true << QSizeF(420, 297);
+    QTest::newRow("B4 JIS") << 12 << true << false << QSizeF(257, 364);
+    QTest::newRow("B5 JIS") << 13 << true << false << QSizeF(182, 257);
+    QTest::newRow("Letter") << 1 << true << false << QSizeF(215.9, 279.4);
+    QTest::newRow("Legal") << 5 << true << false << QSizeF(215.9, 355.6);
+    QTest::newRow("A5") << 11 << true << false << QSizeF(148, 210);
+    QTest::newRow("unknown id") << 999 << true << false << QSizeF(210, 297);
+    QTest::newRow("unset: A4 portrait") << 8 << false << true << QSizeF(210, 297);
+}
+
+void TestSheetPaint::paperSizes() {
+    QFETCH(int, paper);
+    QFETCH(bool, valid);
+    QFETCH(bool, landscape);
+    QFETCH(QSizeF, millimetres);
+    Sheet s;
+    s.pageSetup.valid = valid;
+    s.pageSetup.paperSize = uint16_t(paper);
+    s.pageSetup.landscape = landscape;
+    s.pageSetup.leftMargin = 0.5;
+    const QPageLayout layout = sheetPageLayout(s);
+    const QSizeF mm = layout.fullRectPoints().size() * 25.4 / 72;
+    QVERIFY2(std::abs(mm.width() - millimetres.width()) < 1.5 &&
+                 std::abs(mm.height() - millimetres.height()) < 1.5,
+             qPrintable(QStringLiteral("%1 x %2 mm").arg(mm.width()).arg(mm.height())));
+    QCOMPARE(layout.margins(QPageLayout::Point).left(), 36.0);
+}
+
+void TestSheetPaint::printToPdfDevice() {
+    Workbook b = gridBook(100, 20); // 6 pages
+    Sheet second = b.sheets[0];
+    second.name = QStringLiteral("二枚目");
+    second.visibility = 2; // very hidden: not printed
+    b.sheets.push_back(second);
+    Workbook empty = Workbook::createDefault();
+    empty.sheets[0].visibility = 1;
+    for (const auto& [book, pages] : {std::pair<const Workbook*, int>{&b, 6}, {&empty, 1}}) {
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        {
+            QPdfWriter writer(&buffer);
+            writer.setResolution(300);
+            printWorkbook(writer, *book, QStringLiteral("a.xls"));
+        }
+        const QByteArray pdf = buffer.data();
+        QVERIFY(pdf.startsWith("%PDF"));
+        // Page objects, not the page tree (/Pages).
+        const QString text = QString::fromLatin1(pdf);
+        QCOMPARE(int(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?![a-z])")))),
+                 pages);
+    }
+    QPdfWriter nowhere(QStringLiteral("/nonexistent-folder/x.pdf"));
+    QVERIFY_THROWS_EXCEPTION(EOleException, printWorkbook(nowhere, b));
 }
 
 void TestSheetPaint::samplePagesAndFooter() {

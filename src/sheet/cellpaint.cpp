@@ -152,7 +152,7 @@ std::pair<int, int> CellPainter::spread(int row, int column) {
     const double need = textWidth(*cell, f) + 3 + f.indent * (mdw_ + 3);
     auto width = [&](int c) { return columnPixels(book(), sheet, c); };
     double have = width(column);
-    if (need <= have) return none;
+    if (need <= have || have <= 0) return none; // a hidden column shows no text
     int first = column, last = column;
     if (align == HAlign::Left) {
         while (have < need && emptyAt(last + 1)) have += width(++last);

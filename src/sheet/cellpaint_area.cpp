@@ -33,7 +33,9 @@ void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const CellRa
 
 void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const SheetGeometry& geo,
                     const CellRange& wanted, QPointF origin) {
-    if (!ctx.book || !ctx.sheet || !(ctx.scale > 0)) return;
+    if (!ctx.book || !ctx.sheet || !(ctx.scale > 0) || !std::isfinite(ctx.scale) ||
+        !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+        return;
     CellRange range{std::max(0, wanted.firstRow), std::min(kSheetRows - 1, wanted.lastRow),
                     std::max(0, wanted.firstColumn),
                     std::min(kSheetColumns - 1, wanted.lastColumn)};
@@ -49,10 +51,18 @@ void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const SheetG
         QRectF visible =
             painter.transform().inverted().mapRect(QRectF(0, 0, dev->width(), dev->height()));
         if (painter.hasClipping()) visible &= painter.clipBoundingRect();
-        while (range.lastColumn > range.firstColumn && X(range.lastColumn) > visible.right() + 1)
-            --range.lastColumn;
-        while (range.lastRow > range.firstRow && Y(range.lastRow) > visible.bottom() + 1)
-            --range.lastRow;
+        // Sheet pixels of the visible edges, relative to A1.
+        auto sheetX = [&](double x) { return baseX + (x - origin.x()) / s; };
+        auto sheetY = [&](double y) { return baseY + (y - origin.y()) / s; };
+        auto whole = [](double v) { return int(std::clamp(v, -1.0, 1e9)); };
+        const int c0 = geo.columnAt(whole(sheetX(visible.left())));
+        const int c1 = geo.columnAt(whole(sheetX(visible.right() + 1)));
+        const int r0 = geo.rowAt(whole(sheetY(visible.top())));
+        const int r1 = geo.rowAt(whole(sheetY(visible.bottom() + 1)));
+        range.firstColumn = std::clamp(c0, range.firstColumn, range.lastColumn);
+        range.lastColumn = std::clamp(c1, range.firstColumn, range.lastColumn);
+        range.firstRow = std::clamp(r0, range.firstRow, range.lastRow);
+        range.lastRow = std::clamp(r1, range.firstRow, range.lastRow);
     }
     const int rows = range.lastRow - range.firstRow + 1;
     const int cols = range.lastColumn - range.firstColumn + 1;

@@ -112,7 +112,7 @@ private slots:
     void geometryLookups();
     void corpusGeometry_data();
     void corpusGeometry();
-    void geometryAgreesWithPixelsOnCorpus();
+    void corpusGeometryPaintAndPages();
     void sampleSheetPixels();
     void textOverflow();
     void narrowNumberShowsHashes();
@@ -262,7 +262,7 @@ void TestSheetPaint::corpusGeometry() {
     QCOMPARE(g.rowHeight(row), height);
 }
 
-void TestSheetPaint::geometryAgreesWithPixelsOnCorpus() {
+void TestSheetPaint::corpusGeometryPaintAndPages() {
     if (!sharedPresent()) QSKIP("the shared sample workbooks are not here");
     QStringList files;
     for (const QString& dir : {QStringLiteral("xls-corpus"), QStringLiteral("sample-sheets")})
@@ -295,6 +295,15 @@ void TestSheetPaint::geometryAgreesWithPixelsOnCorpus() {
                 if (h > 0) QCOMPARE(g.rowAt(y + h - 1), r);
                 y += h;
             }
+            // Every real sheet paints and paginates.
+            QImage img(400, 300, QImage::Format_RGB32);
+            QPainter p(&img);
+            paintSheetArea(p, CellPaintContext{&b, &s, 1.0, true}, CellRange{0, 100, 0, 40},
+                           QPointF(0, 0));
+            p.end();
+            const int index = int(&s - b.sheets.data());
+            const std::vector<PrintPage> pages = paginate(b, index);
+            QVERIFY(!pages.empty());
             ++checked;
         }
     }
@@ -606,6 +615,26 @@ void TestSheetPaint::hostileSheetsPaint() {
     paintCell(p, CellPaintContext{}, 0, 0, QRect(0, 0, 50, 20), QRect());
     QCOMPARE(textSpread(CellPaintContext{}, 0, 0), std::make_pair(0, 0));
     p.end();
+    // A range that starts far above the picture paints what a range from the first
+    // visible row would paint.
+    Workbook grid = gridBook(3000, 8);
+    setText(grid.sheets[0], 1500, 2, QStringLiteral("はみ出す長い文字列はみ出す長い文字列"));
+    grid.sheets[0].rowAt(1500).cells.erase(grid.sheets[0].rowAt(1500).cells.begin() + 3,
+                                           grid.sheets[0].rowAt(1500).cells.end());
+    const SheetGeometry gg(grid, grid.sheets[0]);
+    const CellPaintContext gc{&grid, &grid.sheets[0], 1.0, true};
+    QImage far(300, 200, QImage::Format_RGB32), near(300, 200, QImage::Format_RGB32);
+    far.fill(Qt::gray);
+    near.fill(Qt::gray);
+    QPainter pf(&far);
+    paintSheetArea(pf, gc, gg, CellRange{0, 65535, 0, 255}, QPointF(0, -gg.rowY(1495)));
+    pf.end();
+    QPainter pn(&near);
+    paintSheetArea(pn, gc, gg, CellRange{1495, 65535, 0, 255}, QPointF(0, 0));
+    pn.end();
+    QCOMPARE(far, near);
+    QVERIFY(darkPixels(near, cellRect(gg, 1500, 4).translated(0, -gg.rowY(1495))) > 10);
+
     Workbook noFonts;
     noFonts.sheets.resize(1);
     setText(noFonts.sheets[0], 0, 0, QStringLiteral("x"), 3);

@@ -117,6 +117,7 @@ private slots:
     void textOverflow();
     void narrowNumberShowsHashes();
     void formatColours();
+    void alignmentsAndBorderStyles();
     void generalNumbersShortenInNarrowCells();
     void shrinkToFitAndRichText();
     void mergedAreaIsOneCell();
@@ -467,6 +468,61 @@ void TestSheetPaint::formatColours() {
     QVERIFY(redPixels(img, cellRect(g, 3, 0)) > 5);
     QCOMPARE(redPixels(img, cellRect(g, 4, 0)), 0);
     QVERIFY(redPixels(img, cellRect(g, 5, 0)) > 5);
+}
+
+void TestSheetPaint::alignmentsAndBorderStyles() {
+    Workbook b = Workbook::createDefault();
+    Sheet& s = b.sheets[0];
+    CellFormat across;
+    across.hAlign = HAlign::CenterAcross;
+    const int acrossXf = addFormat(b, across);
+    setText(s, 0, 0, QStringLiteral("中央"), acrossXf);
+    for (int c = 1; c <= 2; ++c) {
+        Cell blank;
+        blank.column = uint16_t(c);
+        blank.xf = uint16_t(acrossXf);
+        s.setCell(0, blank);
+    }
+    CellFormat top;
+    top.vAlign = VAlign::Top;
+    CellFormat bottom;
+    bottom.vAlign = VAlign::Bottom;
+    s.rowAt(2).height = 900; // 60 pixels
+    setText(s, 2, 0, QStringLiteral("上"), addFormat(b, top));
+    setText(s, 2, 1, QStringLiteral("下"), addFormat(b, bottom));
+    CellFormat dotted;
+    dotted.bottom.style = 4;
+    Cell d;
+    d.column = 3;
+    d.xf = uint16_t(addFormat(b, dotted));
+    s.setCell(4, d);
+    CellFormat thick;
+    thick.bottom.style = 5;
+    d.column = 4;
+    d.xf = uint16_t(addFormat(b, thick));
+    s.setCell(4, d);
+    const CellPaintContext ctx{&b, &s, 1.0, true};
+    QCOMPARE(textSpread(ctx, 0, 0), std::make_pair(0, 2));
+    const SheetGeometry g(b, s);
+    const QImage img = paint(b, 0, QSize(600, 200), false);
+    // Centred across A1:C1: the text is in B1, A1 and C1 stay blank.
+    QVERIFY(darkPixels(img, cellRect(g, 0, 1)) > 10);
+    QCOMPARE(darkPixels(img, cellRect(g, 0, 0)), 0);
+    QCOMPARE(darkPixels(img, cellRect(g, 0, 2)), 0);
+    // Top and bottom in a tall row.
+    const QRect a3 = cellRect(g, 2, 0), b3 = cellRect(g, 2, 1);
+    auto upper = [](QRect r) { return r.adjusted(0, 0, 0, -r.height() / 2); };
+    auto lower = [](QRect r) { return r.adjusted(0, r.height() / 2, 0, 0); };
+    QVERIFY(darkPixels(img, upper(a3)) > 10);
+    QCOMPARE(darkPixels(img, lower(a3)), 0);
+    QCOMPARE(darkPixels(img, upper(b3)), 0);
+    QVERIFY(darkPixels(img, lower(b3)) > 10);
+    // A dotted line has gaps; a thick one is three pixels of solid black.
+    const QRect d5 = cellRect(g, 4, 3), e5 = cellRect(g, 4, 4);
+    const int dots = darkPixels(img, QRect(d5.left(), d5.bottom(), d5.width() - 1, 1));
+    QVERIFY(dots > d5.width() / 4 && dots < d5.width() * 3 / 4);
+    QCOMPARE(darkPixels(img, QRect(e5.left(), e5.bottom() - 1, e5.width() - 1, 3)),
+             3 * (e5.width() - 1));
 }
 
 void TestSheetPaint::generalNumbersShortenInNarrowCells() {

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces shared by the workbook writer's source files.
 
+#include "sheet/biff.h"
 #include "sheet/workbook.h"
 
 #include <QByteArray>
@@ -124,6 +125,13 @@ bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QB
 
 // Writes the substream of sheet `index` (BOF to EOF).
 QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
+
+// The BIFF8 form in `out` of the tokens of an Excel 5/95 formula (strings decoded with
+// `decoder`); false when they cannot be converted: names, 3-D references, array constants
+// and cached areas (any `extra` data), array and table references, unknown tokens, or jumps
+// that do not land on a token.
+bool convertBiff5Tokens(const QByteArray& tokens, const QByteArray& extra,
+                        const biff::CodepageDecoder& decoder, QByteArray& out);
 
 // True when the BIFF8 tokens (with their extra data) can be written as they are without any
 // name or external-sheet table: no references to defined names, other sheets or workbooks,

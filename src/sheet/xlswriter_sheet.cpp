@@ -81,23 +81,27 @@ const ArrayFormula* arrayAt(const Sheet& sheet, const std::vector<QByteArray>& u
 }
 
 void writeCell(Stream& out, const Workbook& book, const Sheet& sheet,
-               const std::vector<QByteArray>& arrayTokens, int row, const Cell& c,
-               const Mapping& map, StringTable& sst) {
+               const std::vector<QByteArray>& arrayTokens, const biff::CodepageDecoder& decoder,
+               int row, const Cell& c, const Mapping& map, StringTable& sst) {
     const uint16_t xf = map.mapXf(c.xf);
     const int column = c.column;
-    if (c.formula && book.biffVersion == 8) {
+    if (c.formula && (book.biffVersion == 8 || book.biffVersion == 5)) {
         const Formula& f = *c.formula;
-        const ArrayFormula* array = arrayAt(sheet, arrayTokens, row, column, f.tokens);
+        const ArrayFormula* array = nullptr;
         QByteArray tokens;
-        if (array)
+        if (book.biffVersion == 5) {
+            if (!convertBiff5Tokens(f.tokens, f.extra, decoder, tokens)) tokens.clear();
+        } else if ((array = arrayAt(sheet, arrayTokens, row, column, f.tokens))) {
             tokens = f.tokens;
-        else if (f.tokens.isEmpty() || !remapTokens(f.tokens, map, false, tokens))
+        } else if (f.tokens.isEmpty() || !remapTokens(f.tokens, map, false, tokens)) {
             tokens.clear();
+        }
         if (!tokens.isEmpty()) {
             Body b;
             cellHeader(b, row, column, xf);
             b.raw(formulaResult(c)).u16(f.flags & 0x0003).u32(0);
-            b.u16(unsigned(tokens.size())).raw(tokens).raw(f.extra);
+            b.u16(unsigned(tokens.size())).raw(tokens);
+            if (book.biffVersion == 8) b.raw(f.extra);
             if (b.size() <= kMaxRecordData) {
                 out.record(0x0006, b);
                 if (array && array->range.firstRow == row && array->range.firstColumn == column) {
@@ -222,6 +226,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
         dim.u32(firstRow).u32(lastRow + 1).u16(firstCol).u16(lastCol + 1).u16(0);
     out.record(0x0200, dim);
 
+    const biff::CodepageDecoder decoder(book.codepage); // strings of Excel 5/95 formulas
     // The tokens each array formula is written with; empty for one written as values.
     std::vector<QByteArray> arrayTokens;
     for (const ArrayFormula& a : sheet.arrayFormulas) {
@@ -266,7 +271,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
         for (size_t i = start; i < end; ++i)
             for (const Cell& c : rows[i]->cells)
                 if (c.column <= kMaxColumn)
-                    writeCell(out, book, sheet, arrayTokens, rows[i]->index, c, map, sst);
+                    writeCell(out, book, sheet, arrayTokens, decoder, rows[i]->index, c, map, sst);
     }
 
     const bool active = index == std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);

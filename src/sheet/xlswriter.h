@@ -8,7 +8,8 @@
 // references to other sheets and add-in functions (renumbered to the tables written), fonts,
 // cell formats, number formats, column widths, row heights, hidden rows and columns, merges
 // and the date system. A formula the file could not hold (it refers to another workbook or
-// to a name or sheet that is not written, or it was read from an older BIFF version) is
+// to a name or sheet that is not written; Excel 5/95 formulas are converted except those
+// with names, 3-D references or array constants; older versions' formulas are not) is
 // written as its last result.
 
 #include "sheet/workbook.h"

@@ -14,6 +14,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPrinter>
@@ -110,6 +111,7 @@ private Q_SLOTS:
     void sizesFollowTheSheetAndScale_data();
     void sizesFollowTheSheetAndScale();
     void hiddenRowsAndColumns();
+    void paintsCellsAndOverflowingText();
     void headingsAndEditBarToggle();
     void topRowAndLeftColScroll();
     void typingEntersNumbersAndText();
@@ -227,6 +229,41 @@ void TestF5Book::hiddenRowsAndColumns() {
     load(*book_, writeOwnBook(dir_));
     QVERIFY(!book_->grid()->isRowHidden(4));
     QVERIFY(!book_->grid()->isColumnHidden(2));
+}
+
+namespace {
+
+// The number of dark pixels (text, borders) of `image` inside `rect`.
+int darkPixels(const QImage& image, const QRect& rect) {
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 100) ++n;
+    return n;
+}
+
+} // namespace
+
+void TestF5Book::paintsCellsAndOverflowingText() {
+    load(*book_, writeOwnBook(dir_));
+    SheetGrid* grid = book_->grid();
+    grid->setCurrentIndex(book_->model()->index(6, 0)); // the cursor frame out of the way
+    QWidget* viewport = grid->viewport();
+    const QRect b3 = grid->visualRect(book_->model()->index(2, 1)).adjusted(2, 2, -2, -2);
+    const QRect e2 = grid->visualRect(book_->model()->index(1, 4)).adjusted(2, 2, -2, -2);
+    const QRect e5 = grid->visualRect(book_->model()->index(4, 4)).adjusted(2, 2, -2, -2);
+    const QImage whole = viewport->grab().toImage();
+    QVERIFY(darkPixels(whole, b3) > 10); // 木造, a plain cell
+    QVERIFY(darkPixels(whole, e2) > 10); // C2's long text runs on into E2
+    QCOMPARE(darkPixels(whole, e5), 0);  // an empty cell with nothing running into it
+    // Repainting E2 alone still shows the text that comes from C2.
+    QImage part(viewport->size(), QImage::Format_RGB32);
+    part.fill(Qt::white);
+    viewport->render(&part, e2.topLeft(), QRegion(e2));
+    QVERIFY(darkPixels(part, e2) > 10);
+    // Emptied, C2 runs on no more.
+    book_->model()->enterText(1, 2, QString());
+    QCOMPARE(darkPixels(viewport->grab().toImage(), e2), 0);
 }
 
 void TestF5Book::headingsAndEditBarToggle() {

@@ -327,7 +327,10 @@ void SheetGrid::paintEvent(QPaintEvent* event) {
     // again; the painter stays clipped to the damaged part.
     QRegion rows;
     const int width = viewport()->width();
-    for (const QRect& r : event->region()) rows += QRect(0, r.top() - 1, width, r.height() + 2);
+    for (const QRect& r : event->region()) {
+        const int top = std::max(0, r.top() - 1); // the view skips areas above its top
+        rows += QRect(0, top, width, r.bottom() + 2 - top);
+    }
     QPaintEvent widened(rows);
     QTableView::paintEvent(&widened);
 }

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <deque>
 
 namespace tovera {
 
@@ -38,6 +39,23 @@ QStringList familiesFor(const QString& name) {
                         : QStringList{QStringLiteral("IPAGothic")};
 }
 
+// Fonts resolved for painting, shared by the painters of this thread. While a painter is
+// alive the cache only grows (a deque keeps references to its entries valid); it is emptied
+// when it has grown large and no painter is alive.
+struct CachedFont {
+    Font font;
+    double scale = 1;
+    cellpaint_detail::PaintFont paint;
+};
+struct FontCache {
+    std::deque<CachedFont> entries;
+    int painters = 0;
+};
+FontCache& fontCache() {
+    thread_local FontCache cache;
+    return cache;
+}
+
 const CellFormat& defaultFormat() {
     static const CellFormat f;
     return f;
@@ -61,8 +79,14 @@ QFont paintFont(const Font& font, double scale) {
 namespace cellpaint_detail {
 
 CellPainter::CellPainter(const CellPaintContext& ctx) : ctx_(ctx) {
-    fonts_.resize(ctx.book ? ctx.book->fonts.size() + 1 : 1);
+    FontCache& cache = fontCache();
+    if (cache.painters == 0 && cache.entries.size() > 64) cache.entries.clear();
+    ++cache.painters;
     if (ctx.book) mdw_ = maxDigitWidth(*ctx.book);
+}
+
+CellPainter::~CellPainter() {
+    --fontCache().painters;
 }
 
 int CellPainter::xfAt(int row, int column, const Cell* cell) const {
@@ -81,20 +105,29 @@ const CellFormat& CellPainter::format(int xf) const {
 }
 
 const PaintFont& CellPainter::font(int fontIndex) {
-    size_t i = fontIndex >= 0 && size_t(fontIndex) < book().fonts.size() ? size_t(fontIndex)
-                                                                         : book().fonts.size();
-    std::optional<PaintFont>& slot = fonts_[i];
-    if (!slot) {
-        static const Font fallback;
-        const Font& f = i < book().fonts.size()
-                            ? book().fonts[i]
-                            : (book().fonts.empty() ? fallback : book().fonts[0]);
-        PaintFont pf;
-        pf.font = paintFont(f, scale());
-        pf.metrics = QFontMetricsF(pf.font);
-        slot = std::move(pf);
+    if (fontIndex == lastFontIndex_ && lastFont_) return *lastFont_;
+    static const Font fallback;
+    const auto& fonts = book().fonts;
+    const Font& f = fontIndex >= 0 && size_t(fontIndex) < fonts.size() ? fonts[size_t(fontIndex)]
+                    : fonts.empty()                                    ? fallback
+                                                                       : fonts[0];
+    FontCache& cache = fontCache();
+    const PaintFont* found = nullptr;
+    for (const CachedFont& c : cache.entries)
+        if (c.scale == scale() && c.font == f) {
+            found = &c.paint;
+            break;
+        }
+    if (!found) {
+        CachedFont c{f, scale(), {}};
+        c.paint.font = paintFont(f, scale());
+        c.paint.metrics = QFontMetricsF(c.paint.font);
+        cache.entries.push_back(std::move(c));
+        found = &cache.entries.back().paint;
     }
-    return *slot;
+    lastFontIndex_ = fontIndex;
+    lastFont_ = found;
+    return *found;
 }
 
 int CellPainter::device(double px, int minimum) const {

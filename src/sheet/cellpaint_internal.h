@@ -34,6 +34,9 @@ struct PaintFont {
 class CellPainter {
 public:
     explicit CellPainter(const CellPaintContext& ctx);
+    ~CellPainter();
+    CellPainter(const CellPainter&) = delete;
+    CellPainter& operator=(const CellPainter&) = delete;
 
     const Workbook& book() const { return *ctx_.book; }
     const Sheet& sheet() const { return *ctx_.sheet; }
@@ -43,6 +46,8 @@ public:
     // column's, else the default cell format. `cell` may be null.
     int xfAt(int row, int column, const Cell* cell) const;
     const CellFormat& format(int xf) const;
+    // The font of workbook font `fontIndex` (font 0 for an unknown index) at the scale;
+    // the reference stays valid while this painter lives.
     const PaintFont& font(int fontIndex);
 
     // Pixels at the painter's scale of `px` 96-DPI pixels, at least `minimum`.
@@ -72,7 +77,8 @@ private:
     void paintVBorder(QPainter& p, const Border& b, int x, int y0, int y1) const;
 
     const CellPaintContext& ctx_;
-    std::vector<std::optional<PaintFont>> fonts_;
+    int lastFontIndex_ = -1;
+    const PaintFont* lastFont_ = nullptr;
     int mdw_ = 7;
 };
 

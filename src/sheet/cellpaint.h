@@ -54,7 +54,9 @@ QFont paintFont(const Font& font, double scale);
 // Paints the cells of `range` of the sheet with the top-left cell's corner at `origin`
 // (device coordinates): a white background, grid lines (when ctx.gridlines), fills, merged
 // areas as one cell, text overflow, borders over neighbours. Merges and overflowing text
-// that start outside the range are painted clipped to it. Used by printing and benchmarks.
+// that start outside the range are painted clipped to it. Only the rows and columns the
+// device (and the painter's clip) shows are worked on, however large the range. Used by
+// printing and benchmarks.
 void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const CellRange& range,
                     QPointF origin);
 // The same with the sheet's geometry built by the caller (it must belong to ctx.sheet).

@@ -6,6 +6,7 @@
 #include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
 
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -131,7 +132,7 @@ private Q_SLOTS:
         setText(first, 5, 5, QStringLiteral("OUTSIDE"));
         first.pageSetup.printArea.push_back(CellRange{0, 2, 0, 2});
         first.pageSetup.header = QStringLiteral("&L&A&C&P/&N&R&&x&\"ＭＳ 明朝,太字\"&12y");
-        first.pageSetup.footer = QStringLiteral("&Cp&Pz");
+        first.pageSetup.footer = QStringLiteral("&Cp&Pz&L&F&R&D");
         Sheet hidden;
         hidden.name = QStringLiteral("隠し");
         hidden.visibility = 1;
@@ -158,6 +159,8 @@ private Q_SLOTS:
         QVERIFY(one.contains(QStringLiteral("1/4")));
         QVERIFY(one.contains(QStringLiteral("&xy")));
         QVERIFY(one.contains(QStringLiteral("p1z")));
+        QVERIFY(one.contains(QStringLiteral("book.xls"))); // &F: the file's name
+        QVERIFY(one.contains(QDate::currentDate().toString(QStringLiteral("yyyy/M/d"))));
         QVERIFY(!pageText(out, 1, 4).contains(QStringLiteral("HIDDENSHEET")));
         const QString two = pageText(out, 2, 2);
         QVERIFY(two.contains(QStringLiteral("C0C1")));

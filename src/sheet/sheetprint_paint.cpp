@@ -148,6 +148,14 @@ void paintHeaderFooter(QPainter& p, double dpi, const Workbook& book, const Prin
              Qt::AlignBottom);
 }
 
+// Asks the device for a layout; a printer that refuses it whole (margins below its minimum)
+// still gets the paper and orientation, and pages are placed from the paper's corner.
+void applyLayout(QPagedPaintDevice& device, const QPageLayout& layout) {
+    if (device.setPageLayout(layout)) return;
+    device.setPageSize(layout.pageSize());
+    device.setPageOrientation(layout.orientation());
+}
+
 } // namespace
 
 void paintPage(QPainter& p, double dpi, const Workbook& book, const PrintPage& page,
@@ -176,7 +184,7 @@ void printWorkbook(QPagedPaintDevice& device, const Workbook& book, const QStrin
         if (book.sheets[i].visibility != 0) continue;
         QPageLayout wanted = sheetPageLayout(book.sheets[i]);
         wanted.setMargins(QMarginsF(0, 0, 0, 0));
-        device.setPageLayout(wanted);
+        applyLayout(device, wanted);
         const QPageLayout got = device.pageLayout();
         for (PrintPage& page : paginate(book, int(i), got.fullRectPoints().size())) {
             pages.push_back(page);
@@ -196,14 +204,14 @@ void printWorkbook(QPagedPaintDevice& device, const Workbook& book, const QStrin
         pages[i].count = int(pages.size());
     }
 
-    device.setPageLayout(layouts[0]);
+    applyLayout(device, layouts[0]);
     QPainter painter;
     if (!painter.begin(&device))
         throw EOleException(QStringLiteral("印刷を開始できません: %1").arg(fileName));
     const double dpi = device.logicalDpiX();
     for (size_t i = 0; i < pages.size(); ++i) {
         if (i > 0) {
-            device.setPageLayout(layouts[i]);
+            applyLayout(device, layouts[i]);
             if (!device.newPage()) {
                 painter.end();
                 throw EOleException(

@@ -15,7 +15,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovera;
@@ -131,6 +133,7 @@ private slots:
     void paperSizes_data();
     void paperSizes();
     void printToPdfDevice();
+    void printToPrinter();
     void samplePagesAndFooter();
 };
 
@@ -938,6 +941,38 @@ void TestSheetPaint::printToPdfDevice() {
     }
     QPdfWriter nowhere(QStringLiteral("/nonexistent-folder/x.pdf"));
     QVERIFY_THROWS_EXCEPTION(EOleException, printWorkbook(nowhere, b));
+}
+
+void TestSheetPaint::printToPrinter() {
+    // A printer writing PDF, as the print dialog gives when there is no printer: each
+    // sheet's paper and orientation, page after page.
+    Workbook b = gridBook(5, 5);
+    Sheet wide = b.sheets[0];
+    wide.pageSetup.valid = true;
+    wide.pageSetup.landscape = true;
+    wide.pageSetup.paperSize = 12; // B4
+    b.sheets.push_back(wide);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("printed.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printWorkbook(printer, b);
+    }
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString pdf = QString::fromLatin1(f.readAll());
+    QRegularExpression box(QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([\\d.]+)\\s+([\\d.]+)"));
+    QList<QSizeF> boxes;
+    for (auto it = box.globalMatch(pdf); it.hasNext();) {
+        const auto m = it.next();
+        boxes << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    }
+    QCOMPARE(boxes.size(), 2);
+    QVERIFY(std::abs(boxes[0].width() - 595.3) < 1 && std::abs(boxes[0].height() - 841.9) < 1);
+    QVERIFY2(std::abs(boxes[1].width() - 1031.8) < 2 && std::abs(boxes[1].height() - 728.5) < 2,
+             qPrintable(QStringLiteral("%1 x %2").arg(boxes[1].width()).arg(boxes[1].height())));
 }
 
 void TestSheetPaint::samplePagesAndFooter() {

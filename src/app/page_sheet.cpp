@@ -8,8 +8,6 @@
 #include "widgets/shelllist.h"
 #include "widgets/sidebar.h"
 
-#include <QFrame>
-
 namespace tovera {
 
 SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
@@ -30,9 +28,8 @@ SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
     const int files = InspectorBar2->addHostPanel(QStringLiteral("明細ファイル"), ShellListView1);
     InspectorBar2->setPanelOpen(files, false);
 
-    auto* book = new QFrame(page);
+    auto* book = new TF5Book(page);
     book->setObjectName(QStringLiteral("F5Book1"));
-    book->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     book->setGeometry(148, 8, 710, 433);
     setHint(book, QStringLiteral("明細シートのドロップが出来ます。"));
     F5Book1 = book;
@@ -63,7 +60,18 @@ void SheetPage::sheetDropped(const QString& path) {
 }
 
 void SheetPage::acceptSheetDrop(const QString& path) {
+    int16_t fileType = 0;
+    F5Book1->LoadWorkbookFile(path, fileType);
     Q_EMIT sheetDropAccepted(path);
+}
+
+void SheetPage::applySheetViewSettings() {
+    F5Book1->setTopRow(1);
+    F5Book1->setLeftCol(1);
+    F5Book1->setShowEditBar(true);
+    F5Book1->setShowColHeading(false);
+    F5Book1->setShowRowHeading(false);
+    F5Book1->setViewScale(95);
 }
 
 } // namespace tovera

@@ -1,5 +1,7 @@
 #pragma once
-// Page 評点明細: its side bar and the place of the spreadsheet control.
+// Page 評点明細: its side bar and the spreadsheet control.
+
+#include "sheet/view/f5book.h"
 
 #include <QList>
 #include <QObject>
@@ -21,7 +23,7 @@ public:
 
     SideBar* InspectorBar2 = nullptr;
     ShellList* ShellListView1 = nullptr; // the side-bar file list, panel "明細ファイル"
-    QWidget* F5Book1 = nullptr;          // the spreadsheet control's place, (148, 8) 710 x 433
+    TF5Book* F5Book1 = nullptr;          // the spreadsheet control, (148, 8) 710 x 433
 
     // Makes the spreadsheet control the target of files dropped from outside and of drags
     // from `lists`; refusals are shown through `dialogs`, which outlives the page.
@@ -33,12 +35,16 @@ public:
     // list has no selected item.
     void F5Book1DragDrop(const ShellList* source);
     // The one way in for a workbook file that reached the control by a drop or a drag and
-    // passed the name test: shows the workbook. (Showing comes with the sheet operations.)
+    // passed the name test: the control shows the workbook (the view settings stay as they
+    // are). A file the control cannot read raises EOleException and changes nothing.
     void acceptSheetDrop(const QString& path);
+    // The view settings made after a load from the toolbar, in this order: top row 1, left
+    // column 1, edit bar shown, column and row headings hidden, zoom 95 %.
+    void applySheetViewSettings();
     FileDrop* FileDrop3 = nullptr;
 
 Q_SIGNALS:
-    // A workbook file passed the name test and was handed to acceptSheetDrop.
+    // A workbook file passed the name test and the control shows it (acceptSheetDrop).
     void sheetDropAccepted(const QString& path);
 
 private:

@@ -42,6 +42,9 @@ SheetGrid::SheetGrid(SheetModel* model, QWidget* parent) : QTableView(parent), m
     }
     QPalette pal = palette();
     pal.setColor(QPalette::Base, Qt::white);
+    // The view would fill selected cells with the highlight before the delegate paints;
+    // the delegate tints them itself, over the cell's own look.
+    pal.setColor(QPalette::Highlight, Qt::transparent);
     setPalette(pal);
     connect(model_, &QAbstractItemModel::modelReset, this, &SheetGrid::applySheetLayout);
     applySheetLayout();

@@ -130,6 +130,7 @@ private Q_SLOTS:
     void printWritesAPdf();
     void cancelledPrintPrintsNothing();
     void dropsReachTheHost();
+    void oddWorkbooksShowWithoutHarm();
 
 private:
     TF5Book* book_ = nullptr;
@@ -616,6 +617,37 @@ void TestF5Book::dropsReachTheHost() {
     QCOMPARE(drops, int(parts.size()));
     QCOMPARE(target->files().value(0), dir_.filePath(QStringLiteral("a.xls")));
     QCOMPARE(book_->contentBox()->text(), QString()); // the edit bar did not take the text
+}
+
+void TestF5Book::oddWorkbooksShowWithoutHarm() {
+    // Merges that overlap, cover the whole sheet or lie outside it, very many merges, rows
+    // hidden by default and a text of the longest kind: shown, painted, edited, no harm.
+    Workbook b = Workbook::createDefault();
+    Sheet& s = b.sheets[0];
+    s.merges.push_back({2, 4, 2, 4});
+    s.merges.push_back({3, 6, 3, 6});
+    s.merges.push_back({-5, 70000, 300, -1});
+    for (int i = 0; i < 30000; ++i) s.merges.push_back({10 + 2 * i, 10 + 2 * i, 0, 21});
+    s.merges.push_back({0, 65535, 0, 255});
+    s.rowsHiddenByDefault = true;
+    s.rowAt(1).height = 300;
+    Cell c;
+    c.column = 0;
+    c.type = CellType::Text;
+    c.text = QString(32767, QChar(u'長'));
+    s.setCell(1, c);
+    book_->model()->replaceWorkbook(std::move(b), 0);
+    book_->grid()->applySheetLayout();
+    QVERIFY(!book_->grid()->grab().isNull());
+    book_->setTopRow(30000);
+    QVERIFY(!book_->grid()->grab().isNull());
+    book_->grid()->setCurrentIndex(book_->model()->index(4, 4));
+    QVERIFY(book_->model()->enterText(4, 4, QStringLiteral("x")));
+    QCOMPARE(book_->CellText(1, 3, 3), QStringLiteral("x")); // C3 heads C3:E5
+    QCOMPARE(book_->grid()->columnSpan(10, 0), 22);
+    book_->grid()->selectAll();
+    QTest::keyClick(book_->grid(), Qt::Key_Delete);
+    QCOMPARE(book_->CellText(1, 2, 1), QString());
 }
 
 int runF5BookTests(int argc, char** argv) {

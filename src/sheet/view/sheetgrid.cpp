@@ -116,6 +116,9 @@ void SheetGrid::applySheetLayout() {
             m.lastColumn >= kSheetColumns || m.lastRow < m.firstRow || m.lastColumn < m.firstColumn)
             continue;
         if (m.lastRow == m.firstRow && m.lastColumn == m.firstColumn) continue;
+        // A range starting inside one shown already overlaps it: the first one counts.
+        if (rowSpan(m.firstRow, m.firstColumn) != 1 || columnSpan(m.firstRow, m.firstColumn) != 1)
+            continue;
         setSpan(m.firstRow, m.firstColumn, m.lastRow - m.firstRow + 1,
                 m.lastColumn - m.firstColumn + 1);
         ++spans;

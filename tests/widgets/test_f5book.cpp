@@ -189,29 +189,42 @@ void TestF5Book::sampleSheetsShowTheirMerges() {
 }
 
 void TestF5Book::sizesFollowTheSheetAndScale_data() {
+    QTest::addColumn<QString>("file"); // empty: a workbook of our own
     QTest::addColumn<int>("scale");
-    QTest::newRow("100 %") << 100;
-    QTest::newRow("95 %") << 95;
-    QTest::newRow("400 % (most)") << 1000;
-    QTest::newRow("10 % (least)") << 1;
+    QTest::newRow("own, 100 %") << QString() << 100;
+    QTest::newRow("own, 95 %") << QString() << 95;
+    QTest::newRow("own, 400 % (most)") << QString() << 1000;
+    QTest::newRow("own, 10 % (least)") << QString() << 1;
+    QTest::newRow("sample, 100 %") << "hyoten_mokuzou_2f.xls" << 100;
+    QTest::newRow("sample, 95 %") << "hyoten_mokuzou_2f.xls" << 95;
+    QTest::newRow("Excel 95 sample, 95 %") << "hyoten_heisei10_biff5.xls" << 95;
 }
 
 void TestF5Book::sizesFollowTheSheetAndScale() {
+    QFETCH(QString, file);
     QFETCH(int, scale);
-    const QString path = writeOwnBook(dir_);
-    load(*book_, path);
+    if (file.isEmpty()) {
+        load(*book_, writeOwnBook(dir_));
+    } else {
+        REQUIRE_SAMPLES();
+        load(*book_, sampleSheet(file.toUtf8().constData()));
+    }
     book_->setViewScale(scale);
     const int percent = std::clamp(scale, 10, 400);
     QCOMPARE(book_->ViewScale(), percent);
     const Workbook& wb = book_->workbook();
     const Sheet& sheet = wb.sheets[0];
-    auto scaled = [&](int px) { return std::max(1, int(std::lround(px * percent / 100.0))); };
-    for (int c : {0, 1, 2, 255})
+    auto scaled = [&](int px) {
+        return px == 0 ? 0 : std::max(1, int(std::lround(px * percent / 100.0)));
+    };
+    for (int c = 0; c < 256; ++c)
         QCOMPARE(book_->grid()->columnWidth(c), scaled(columnPixels(wb, sheet, c)));
-    for (int r : {0, 2, 3, 65535})
+    for (int r : {0, 1, 2, 3, 4, 5, 6, 7, 8, 30, 40, 65535})
         QCOMPARE(book_->grid()->rowHeight(r), scaled(rowPixels(sheet, r)));
-    QVERIFY(book_->grid()->rowHeight(2) > book_->grid()->rowHeight(3));
-    QVERIFY(book_->grid()->columnWidth(1) > book_->grid()->columnWidth(0));
+    if (file.isEmpty()) {
+        QVERIFY(book_->grid()->rowHeight(2) > book_->grid()->rowHeight(3));
+        QVERIFY(book_->grid()->columnWidth(1) > book_->grid()->columnWidth(0));
+    }
 }
 
 void TestF5Book::hiddenRowsAndColumns() {

@@ -1,6 +1,7 @@
 // The spreadsheet control as the user and the program meet it: loading the sample detail
-// sheets, sizes, spans, headings, scrolling, keyboard entry, the edit bar, copy and paste,
-// saving, printing and drops reaching the host. Offscreen, with real workbooks.
+// sheets, sizes, spans, painting, headings, scrolling, failed calls, sheet tabs, memory
+// blocks, printing and drops reaching the host. Offscreen, with real workbooks.
+#include "f5book_support.h"
 #include "platform/errors.h"
 #include "sheet/sheetgeometry.h"
 #include "sheet/view/f5book.h"
@@ -27,78 +28,7 @@
 
 using namespace tovera;
 
-namespace {
-
-QString sampleSheet(const char* name) {
-    return QStringLiteral(TOVERA_SHARED "/sample-sheets/") + QLatin1String(name);
-}
-
-#define REQUIRE_SAMPLES()                                                                          \
-    if (!QFile::exists(sampleSheet("hyoten_mokuzou_2f.xls")))                                      \
-        QSKIP("the sample detail sheets (shared folder) are not here");
-
-// A saved workbook of our own: B2 1234.5 as #,##0.00, B3 text, C2 a long text that runs
-// over empty neighbours, D4:H4 merged, column B 3000 units wide, row 3 600 twips.
-QString writeOwnBook(const QTemporaryDir& dir) {
-    Workbook b = Workbook::createDefault();
-    CellFormat money = b.xfs[15];
-    money.numberFormat = 4;
-    b.xfs.push_back(money);
-    Sheet& s = b.sheets[0];
-    Cell c;
-    c.column = 1;
-    c.type = CellType::Number;
-    c.number = 1234.5;
-    c.xf = uint16_t(b.xfs.size() - 1);
-    s.setCell(1, c);
-    Cell t;
-    t.column = 1;
-    t.type = CellType::Text;
-    t.text = QStringLiteral("木造");
-    t.xf = 15;
-    s.setCell(2, t);
-    t.column = 2;
-    t.text = QStringLiteral("とても長い説明の文字がとなりの空いたセルまで続きます");
-    s.setCell(1, t);
-    t.column = 3;
-    t.text = QStringLiteral("山路　千代子");
-    s.setCell(3, t);
-    s.merges.push_back({3, 3, 3, 7});
-    s.columns.push_back({1, 1, 3000, 15, false, 2});
-    s.rowAt(2).height = 600;
-    s.rowAt(2).customHeight = true;
-    const QString path = dir.filePath(QStringLiteral("own.xls"));
-    saveWorkbookFile(b, path, kFileTypeExcel97);
-    return path;
-}
-
-void load(TF5Book& book, const QString& path) {
-    int16_t type = 0;
-    book.LoadWorkbookFile(path, type);
-}
-
-// Sends the characters of `text` (any script) as key presses to the widget that has the
-// focus, starting with `first`: the first key opens an entry, the rest go into it.
-void typeText(QWidget* first, const QString& text) {
-    QWidget* target = first;
-    for (QChar ch : text) {
-        QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        target = QApplication::focusWidget();
-    }
-}
-
-// Types `keys` into the grid as a user would, with Enter at the end.
-void typeInto(TF5Book& book, int row, int column, const QString& keys) {
-    SheetGrid* grid = book.grid();
-    grid->setCurrentIndex(grid->model()->index(row, column));
-    grid->setFocus();
-    typeText(grid, keys);
-    QWidget* editor = QApplication::focusWidget();
-    QVERIFY(editor && editor != grid);
-    QTest::keyClick(editor, Qt::Key_Return);
-}
-
-} // namespace
+using namespace tovera::testing;
 
 class TestF5Book : public QObject {
     Q_OBJECT
@@ -114,17 +44,9 @@ private Q_SLOTS:
     void paintsCellsAndOverflowingText();
     void headingsAndEditBarToggle();
     void topRowAndLeftColScroll();
-    void typingEntersNumbersAndText();
-    void f2EditsWhatIsThere();
-    void keysMoveTheCurrentCell();
-    void escCancelsAnEntry();
-    void editBarShowsAndCommits();
-    void deleteKeepsTheFormat();
-    void editThenSaveAndReload();
     void failedLoadKeepsTheWorkbook_data();
     void failedLoadKeepsTheWorkbook();
     void otherFileTypesAreRefused();
-    void copyAndPasteRoundTrip();
     void sheetTabsSwitchSheets();
     void handleRoundTripAndClear();
     void printWritesAPdf();
@@ -323,138 +245,6 @@ void TestF5Book::topRowAndLeftColScroll() {
     QCOMPARE(book_->LeftCol(), 1);
 }
 
-void TestF5Book::typingEntersNumbersAndText() {
-    load(*book_, writeOwnBook(dir_));
-    typeInto(*book_, 1, 1, QStringLiteral("98765"));
-    QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("98,765.00"));
-    // Enter moved down one cell.
-    QCOMPARE(book_->grid()->currentIndex(), book_->model()->index(2, 1));
-    typeInto(*book_, 2, 1, QStringLiteral("abc"));
-    QCOMPARE(book_->CellText(1, 3, 2), QStringLiteral("abc"));
-    typeInto(*book_, 20, 20, QStringLiteral("12%"));
-    QCOMPARE(book_->CellText(1, 21, 21), QStringLiteral("0.12"));
-}
-
-void TestF5Book::f2EditsWhatIsThere() {
-    load(*book_, writeOwnBook(dir_));
-    SheetGrid* grid = book_->grid();
-    grid->setCurrentIndex(book_->model()->index(2, 1));
-    grid->setFocus();
-    QTest::keyClick(grid, Qt::Key_F2);
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    QVERIFY(editor);
-    QCOMPARE(editor->text(), QStringLiteral("木造"));
-    editor->end(false);
-    typeText(editor, QStringLiteral("家屋"));
-    QTest::keyClick(editor, Qt::Key_Left); // moves the caret, stays in the entry
-    QCOMPARE(QApplication::focusWidget(), editor);
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(book_->CellText(1, 3, 2), QStringLiteral("木造家屋"));
-}
-
-void TestF5Book::keysMoveTheCurrentCell() {
-    load(*book_, writeOwnBook(dir_));
-    SheetGrid* grid = book_->grid();
-    const SheetModel* m = book_->model();
-    grid->setCurrentIndex(m->index(1, 1));
-    grid->setFocus();
-    QTest::keyClick(grid, Qt::Key_Tab);
-    QCOMPARE(grid->currentIndex(), m->index(1, 2));
-    QTest::keyClick(grid, Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(grid->currentIndex(), m->index(1, 1));
-    QTest::keyClick(grid, Qt::Key_Return);
-    QCOMPARE(grid->currentIndex(), m->index(2, 1));
-    QTest::keyClick(grid, Qt::Key_Return, Qt::ShiftModifier);
-    QCOMPARE(grid->currentIndex(), m->index(1, 1));
-    QTest::keyClick(grid, Qt::Key_Right);
-    QCOMPARE(grid->currentIndex(), m->index(1, 2));
-    // Into the merged area D4:H4 and out of it: one step each.
-    grid->setCurrentIndex(m->index(3, 2));
-    QTest::keyClick(grid, Qt::Key_Right);
-    QCOMPARE(grid->currentIndex(), m->index(3, 3));
-    QTest::keyClick(grid, Qt::Key_Right);
-    QCOMPARE(grid->currentIndex(), m->index(3, 8));
-    // An entry started by typing leaves with an arrow key, committing.
-    grid->setCurrentIndex(m->index(5, 5));
-    typeText(grid, QStringLiteral("7"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-    QCOMPARE(book_->CellText(1, 6, 6), QStringLiteral("7"));
-    QCOMPARE(grid->currentIndex(), m->index(5, 6));
-    // Tab commits an entry and moves right without opening one there.
-    typeText(grid, QStringLiteral("8"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(book_->CellText(1, 6, 7), QStringLiteral("8"));
-    QCOMPARE(grid->currentIndex(), m->index(5, 7));
-    QCOMPARE(QApplication::focusWidget(), grid);
-}
-
-void TestF5Book::escCancelsAnEntry() {
-    load(*book_, writeOwnBook(dir_));
-    SheetGrid* grid = book_->grid();
-    grid->setCurrentIndex(book_->model()->index(2, 1));
-    grid->setFocus();
-    typeText(grid, QStringLiteral("xyz"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QCOMPARE(book_->CellText(1, 3, 2), QStringLiteral("木造"));
-    // An entry still open when the program reads the cell is committed first.
-    typeText(grid, QStringLiteral("open"));
-    QCOMPARE(book_->CellText(1, 3, 2), QStringLiteral("open"));
-}
-
-void TestF5Book::editBarShowsAndCommits() {
-    load(*book_, writeOwnBook(dir_));
-    book_->grid()->setCurrentIndex(book_->model()->index(1, 1));
-    QCOMPARE(book_->referenceBox()->text(), QStringLiteral("B2"));
-    QCOMPARE(book_->contentBox()->text(), QStringLiteral("1234.5"));
-    QLineEdit* content = book_->contentBox();
-    content->setFocus();
-    content->selectAll();
-    QTest::keyClicks(content, QStringLiteral("2,000"));
-    QTest::keyClick(content, Qt::Key_Return);
-    QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("2,000.00"));
-    QCOMPARE(content->text(), QStringLiteral("2000"));
-    content->setFocus();
-    content->selectAll();
-    QTest::keyClicks(content, QStringLiteral("gone"));
-    QTest::keyClick(content, Qt::Key_Escape);
-    QCOMPARE(content->text(), QStringLiteral("2000"));
-    QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("2,000.00"));
-    // A cell edited in the grid shows in the bar at once.
-    typeInto(*book_, 1, 1, QStringLiteral("5"));
-    book_->grid()->setCurrentIndex(book_->model()->index(1, 1));
-    QCOMPARE(content->text(), QStringLiteral("5"));
-}
-
-void TestF5Book::deleteKeepsTheFormat() {
-    load(*book_, writeOwnBook(dir_));
-    SheetGrid* grid = book_->grid();
-    grid->setCurrentIndex(book_->model()->index(1, 1));
-    grid->setFocus();
-    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier); // B2:B3
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(book_->CellText(1, 2, 2), QString());
-    QCOMPARE(book_->CellText(1, 3, 2), QString());
-    typeInto(*book_, 1, 1, QStringLiteral("5"));
-    QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("5.00"));
-}
-
-void TestF5Book::editThenSaveAndReload() {
-    REQUIRE_SAMPLES();
-    load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
-    QVERIFY(book_->workbook().sheets[0].cell(5, 4)->formula); // E6 is a formula
-    typeInto(*book_, 5, 4, QStringLiteral("90000"));
-    QVERIFY(!book_->workbook().sheets[0].cell(5, 4)->formula);
-    typeInto(*book_, 3, 3, QStringLiteral("髙橋　ミツ"));
-    const QString path = dir_.filePath(QStringLiteral("edited.xls"));
-    book_->SaveWorkbookFile(path, 4);
-    TF5Book reread;
-    load(reread, path);
-    QCOMPARE(reread.CellText(1, 6, 5), QStringLiteral("90,000"));
-    QCOMPARE(reread.CellText(1, 4, 4), QStringLiteral("髙橋　ミツ"));
-    QCOMPARE(reread.CellText(1, 6, 10), book_->CellText(1, 6, 10));
-    QCOMPARE(reread.workbook().sheets.size(), book_->workbook().sheets.size());
-}
-
 void TestF5Book::failedLoadKeepsTheWorkbook_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("present");
@@ -493,43 +283,6 @@ void TestF5Book::otherFileTypesAreRefused() {
     QVERIFY(!QFile::exists(path));
     QVERIFY_THROWS_EXCEPTION(EOleException,
                              book_->SaveWorkbookFile(dir_.filePath("no/such/dir/x.xls"), 4));
-}
-
-void TestF5Book::copyAndPasteRoundTrip() {
-    load(*book_, writeOwnBook(dir_));
-    SheetGrid* grid = book_->grid();
-    const SheetModel* m = book_->model();
-    grid->setFocus();
-    grid->setCurrentIndex(m->index(1, 1));
-    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
-    QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier); // B2:C3
-    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
-    const QString copied = QApplication::clipboard()->text();
-    QCOMPARE(copied,
-             QStringLiteral("1,234.50\t%1\n木造\t")
-                 .arg(QStringLiteral("とても長い説明の文字がとなりの空いたセルまで続きます")));
-    grid->setCurrentIndex(m->index(10, 4));
-    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
-    // The texts come back as entries: the number reads as a number again (shown in the
-    // General format of its new cell), texts stay texts, the empty cell stays empty.
-    const Cell* number = book_->workbook().sheets[0].cell(10, 4);
-    QVERIFY(number && number->type == CellType::Number);
-    QCOMPARE(number->number, 1234.5);
-    QCOMPARE(book_->CellText(1, 11, 6), book_->CellText(1, 2, 3));
-    QCOMPARE(book_->CellText(1, 12, 5), QStringLiteral("木造"));
-    QVERIFY(!book_->workbook().sheets[0].cell(11, 5));
-    // Pasting into a merged area fills its top-left cell only; lines past the end are dropped.
-    QApplication::clipboard()->setText(QStringLiteral("a\tb\tc\r\nd\r\n"));
-    grid->setCurrentIndex(m->index(3, 2)); // C4, left of D4:H4
-    grid->pasteClipboard();
-    QCOMPARE(book_->CellText(1, 4, 3), QStringLiteral("a"));
-    QCOMPARE(book_->CellText(1, 4, 4), QStringLiteral("b"));
-    QCOMPARE(book_->CellText(1, 5, 3), QStringLiteral("d"));
-    QVERIFY(!book_->workbook().sheets[0].cell(3, 4));
-    QApplication::clipboard()->setText(QStringLiteral("x\ny\nz"));
-    grid->setCurrentIndex(m->index(65535, 255));
-    grid->pasteClipboard();
-    QCOMPARE(book_->CellText(1, 65536, 256), QStringLiteral("x"));
 }
 
 void TestF5Book::sheetTabsSwitchSheets() {
@@ -670,11 +423,13 @@ int runF5BookTests(int argc, char** argv) {
 
 int runSheetModelTests(int argc, char** argv);
 int runSheetPageTests(int argc, char** argv);
+int runF5BookEditingTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int failed = runSheetModelTests(argc, argv);
     failed += runF5BookTests(argc, argv);
+    failed += runF5BookEditingTests(argc, argv);
     failed += runSheetPageTests(argc, argv);
     return failed;
 }

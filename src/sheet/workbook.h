@@ -50,7 +50,8 @@ struct TextRun {
 // one-token reference (ptgExp) to the array's top-left cell; the array's own tokens are in
 // Sheet::arrayFormulas. `extra` holds the bytes that follow the tokens (array constants,
 // cached ranges). 3-D tokens index Workbook::externSheets and name tokens
-// Workbook::definedNames.
+// Workbook::definedNames. In Excel 5/95 tokens the sheet fields of a 3-D reference hold
+// indices into Workbook::sheets; its EXTERNSHEET field is 0 when it refers elsewhere.
 struct Formula {
     QByteArray tokens;
     QByteArray extra;

@@ -148,6 +148,76 @@ bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArr
     return true;
 }
 
+namespace {
+
+// The payload size of a BIFF5 token at `p` (after its id), or -1 when it is unknown or runs
+// past `end`.
+long payloadSize5(const uint8_t* p, const uint8_t* end) {
+    const uint8_t id = p[0];
+    const long left = long(end - p) - 1;
+    auto need = [&](long n) { return n <= left ? n : -1; };
+    if (id >= 0x03 && id <= 0x16) return 0;
+    switch (id) {
+    case 0x01:
+    case 0x02:
+        return need(4);
+    case 0x17:
+        return left < 1 ? -1 : need(1 + long(p[1]));
+    case 0x19:
+        if (left < 3) return -1;
+        return (p[1] & 0x04) ? need(3 + 2 * (long(p[2] | (p[3] << 8)) + 1)) : 3;
+    case 0x1C:
+    case 0x1D:
+        return need(1);
+    case 0x1E:
+        return need(2);
+    case 0x1F:
+        return need(8);
+    default:
+        break;
+    }
+    if (id < 0x20 || id > 0x7F) return -1;
+    static const signed char sizes[32] = {7,  2,  3,  14, 3,  6,  6,  6,  6,  2,  3,
+                                          6,  3,  6,  2,  2,  -1, -1, -1, -1, -1, -1,
+                                          -1, -1, -1, 24, 17, 20, 17, 20, -1, -1};
+    const int size = sizes[id & 0x1F];
+    return size < 0 ? -1 : need(size);
+}
+
+} // namespace
+
+bool renumberBiff5Sheets(QByteArray& tokens, const std::vector<bool>& ownSheets,
+                         const std::vector<int>& modelSheet) {
+    bool changed = false;
+    for (qsizetype i = 0; i < tokens.size();) {
+        const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData()) + i;
+        const long size = payloadSize5(p, p + (tokens.size() - i));
+        if (size < 0) break;
+        const int kind = p[0] >= 0x20 ? (p[0] & 0x1F) : 0;
+        if (kind >= 0x1A && kind <= 0x1D) {
+            char* q = tokens.data() + i + 1;
+            const auto* u = reinterpret_cast<const uint8_t*>(q);
+            const int ixals = int16_t(get16(u));
+            const uint16_t first = get16(u + 10), last = get16(u + 12);
+            int from = -1, to = -1;
+            if (ixals < 0 && size_t(-ixals) <= ownSheets.size() && ownSheets[size_t(-ixals - 1)] &&
+                first < modelSheet.size() && last < modelSheet.size()) {
+                from = modelSheet[first];
+                to = modelSheet[last];
+            }
+            if (from >= 0 && from <= to) {
+                put16(q + 10, uint16_t(from));
+                put16(q + 12, uint16_t(to));
+            } else {
+                put16(q, 0);
+            }
+            changed = true;
+        }
+        i += 1 + size;
+    }
+    return changed;
+}
+
 bool tokensNeedExtra(const QByteArray& tokens) {
     const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());
     const uint8_t* end = p + tokens.size();

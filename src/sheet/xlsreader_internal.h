@@ -54,12 +54,13 @@ struct Context {
     std::vector<RichString> sst;
     std::vector<BoundSheet> boundSheets;
     std::vector<PrintAreaName> printAreas;
-    std::vector<bool> ownSupBook;    // per SUPBOOK: true for the workbook itself
-    int addInSupBook = -1;           // the SUPBOOK of the add-in functions, -1 when none
-    bool inAddInSupBook = false;     // EXTERNNAME records now name add-in functions
-    std::vector<ExternRef> xtis;     // BIFF8 EXTERNSHEET entries
-    std::vector<NameEntry> names;    // BIFF8 NAME records in file order
-    int formatCount = 0;             // FORMAT records seen (positional ids of BIFF2-4)
+    std::vector<bool> ownSupBook;     // per SUPBOOK: true for the workbook itself
+    int addInSupBook = -1;            // the SUPBOOK of the add-in functions, -1 when none
+    bool inAddInSupBook = false;      // EXTERNNAME records now name add-in functions
+    std::vector<ExternRef> xtis;      // BIFF8 EXTERNSHEET entries
+    std::vector<NameEntry> names;     // BIFF8 NAME records in file order
+    std::vector<bool> biff5OwnSheets; // per BIFF5 EXTERNSHEET: a sheet of this workbook
+    int formatCount = 0;              // FORMAT records seen (positional ids of BIFF2-4)
     bool countryJapan = false;
     bool otherEastAsian = false; // Chinese or Korean settings: ids 27-36 mean other formats
     size_t cellBudget = 0;       // cells that may still be created
@@ -103,6 +104,13 @@ bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArr
 // True when BIFF8 tokens have data after them (array constants, cached areas) or cannot
 // be decoded.
 bool tokensNeedExtra(const QByteArray& tokens);
+
+// Gives the 3-D tokens of BIFF5 `tokens` the model's sheet numbers in their sheet fields
+// (`modelSheet` maps BOUNDSHEET indices, -1 for a sheet not kept); a token that refers to
+// another workbook or to a sheet not kept gets the EXTERNSHEET index 0, which the writer
+// does not convert. False when nothing changed.
+bool renumberBiff5Sheets(QByteArray& tokens, const std::vector<bool>& ownSheets,
+                         const std::vector<int>& modelSheet);
 
 // The BIFF8 print-area ranges of a NAME formula; empty when it is not a plain area list.
 std::vector<CellRange> printAreaRanges(const QByteArray& tokens, int biff);

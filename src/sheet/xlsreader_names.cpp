@@ -79,8 +79,14 @@ void readExternName(Context& ctx, const Record& r) {
 }
 
 void readExternSheet(Context& ctx, const Record& r) {
-    if (ctx.biff != 8) return;
     Cursor c = r.cursor();
+    if (ctx.biff == 5) { // one record per sheet or document: encoded name, type first
+        c.u8();
+        const uint8_t type = c.u8();
+        ctx.biff5OwnSheets.push_back(c.ok() && (type == 0x02 || type == 0x03));
+        return;
+    }
+    if (ctx.biff != 8) return;
     const uint16_t n = c.u16();
     for (int k = 0; k < n && c.remaining() >= 6; ++k) {
         ExternRef x;
@@ -124,6 +130,20 @@ void finishReferences(Context& ctx) {
     for (const PrintAreaName& p : ctx.printAreas) {
         const int index = modelSheet(ctx, p.boundSheet);
         if (index >= 0) ctx.book.sheets[size_t(index)].pageSetup.printArea = p.ranges;
+    }
+    if (ctx.biff == 5) {
+        std::vector<int> model;
+        for (const BoundSheet& bs : ctx.boundSheets) model.push_back(bs.modelIndex);
+        for (Sheet& sheet : ctx.book.sheets)
+            for (Row& row : sheet.rows)
+                for (Cell& cell : row.cells) {
+                    if (!cell.formula) continue;
+                    QByteArray tokens = cell.formula->tokens;
+                    if (!renumberBiff5Sheets(tokens, ctx.biff5OwnSheets, model)) continue;
+                    auto f = std::make_shared<Formula>(*cell.formula);
+                    f->tokens = std::move(tokens);
+                    cell.formula = std::move(f);
+                }
     }
     if (ctx.biff != 8) return;
     Workbook& b = ctx.book;

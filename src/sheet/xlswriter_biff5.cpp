@@ -4,8 +4,6 @@
 // reference sub-expressions are measured again over the new token sizes.
 #include "sheet/xlswriter_internal.h"
 
-#include <map>
-
 namespace tovera::xlswrite {
 namespace {
 
@@ -34,7 +32,8 @@ struct Fix {
 } // namespace
 
 bool convertBiff5Tokens(const QByteArray& tokens, const QByteArray& extra,
-                        const biff::CodepageDecoder& decoder, QByteArray& out) {
+                        const biff::CodepageDecoder& decoder,
+                        const std::function<int(int, int)>& sheetXti, QByteArray& out) {
     out.clear();
     if (tokens.isEmpty() || !extra.isEmpty()) return false; // constants and caches differ
     const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());
@@ -161,7 +160,29 @@ bool convertBiff5Tokens(const QByteArray& tokens, const QByteArray& extra,
             b.u8(id).u32(0).u32(0);
             i += 7;
             break;
-        default: // names, 3-D references, arrays, cached areas, shared-formula references
+        case 0x1A: // 3-D references: sheets already numbered as the model's
+        case 0x1B:
+        case 0x1C:
+        case 0x1D: {
+            const size_t size = (id & 0x1F) % 2 == 0 ? 17 : 20;
+            if (!need(size) || int16_t(get16(q)) >= 0 || !sheetXti) return false;
+            const int xti = sheetXti(get16(q + 10), get16(q + 12));
+            if (xti < 0 || xti > 0xFFFF) return false;
+            b.u8(id).u16(unsigned(xti));
+            const uint8_t* r = q + 14;
+            if ((id & 0x1F) == 0x1A) {
+                reference(b, get16(r), r[2]);
+            } else if ((id & 0x1F) == 0x1B) {
+                b.u16(get16(r) & 0x3FFF).u16(get16(r + 2) & 0x3FFF);
+                b.u16(r[4] | (get16(r) & 0xC000)).u16(r[5] | (get16(r + 2) & 0xC000));
+            } else {
+                b.u32(0);
+                if ((id & 0x1F) == 0x1D) b.u32(0);
+            }
+            i += 1 + size;
+            break;
+        }
+        default: // names, arrays, cached areas, shared-formula references
             return false;
         }
     }

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <vector>
 
 namespace tovera::xlswrite {
@@ -90,6 +92,7 @@ struct Mapping {
     std::vector<int> xti;         // model external-sheet entry -> file XTI, -1 when not written
     std::vector<uint8_t> xtiKind; // per model entry: kSheetsXti, kWorkbookXti or kAddInXti
     size_t addIns = 0;            // add-in function names written
+    std::map<std::pair<int, int>, int> sheetXti; // (first, last) sheet -> file XTI
     std::vector<int> names; // model defined name -> file name (both 0-based), -1 when not written
 };
 
@@ -127,11 +130,14 @@ bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QB
 QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
 
 // The BIFF8 form in `out` of the tokens of an Excel 5/95 formula (strings decoded with
-// `decoder`); false when they cannot be converted: names, 3-D references, array constants
+// `decoder`); false when they cannot be converted: names, array constants
 // and cached areas (any `extra` data), array and table references, unknown tokens, or jumps
 // that do not land on a token.
+// 3-D references take the XTI `sheetXti(first, last)` gives for their model sheets (-1:
+// not convertible; an empty function converts none).
 bool convertBiff5Tokens(const QByteArray& tokens, const QByteArray& extra,
-                        const biff::CodepageDecoder& decoder, QByteArray& out);
+                        const biff::CodepageDecoder& decoder,
+                        const std::function<int(int, int)>& sheetXti, QByteArray& out);
 
 // True when the BIFF8 tokens (with their extra data) can be written as they are without any
 // name or external-sheet table: no references to defined names, other sheets or workbooks,

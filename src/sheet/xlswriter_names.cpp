@@ -246,6 +246,27 @@ References planReferences(const Workbook& book, Mapping& map) {
         map.xti[k] = int(k);
     }
 
+    // The sheets 3-D references of Excel 5/95 formulas span.
+    if (book.biffVersion == 5) {
+        const biff::CodepageDecoder decoder(book.codepage);
+        const auto enter = [&](int first, int last) {
+            if (first > last || last >= sheetCount) return -1;
+            auto it = xtiOf.find({first, last});
+            if (it != xtiOf.end()) return it->second;
+            if (refs.xti.size() >= kMaxXti) return -1;
+            refs.xti.push_back({0, uint16_t(first), uint16_t(last)});
+            return xtiOf.emplace(std::make_pair(first, last), int(refs.xti.size() - 1))
+                .first->second;
+        };
+        QByteArray out;
+        for (const Sheet& s : book.sheets)
+            for (const Row& r : s.rows)
+                for (const Cell& c : r.cells)
+                    if (c.formula)
+                        convertBiff5Tokens(c.formula->tokens, c.formula->extra, decoder, enter,
+                                           out);
+    }
+
     // Print areas refer to their own sheet.
     std::vector<QByteArray> areaTokens(static_cast<size_t>(sheetCount));
     for (int i = 0; i < sheetCount; ++i) {
@@ -259,6 +280,7 @@ References planReferences(const Workbook& book, Mapping& map) {
         }
         areaTokens[size_t(i)] = printAreaTokens(ranges, it->second);
     }
+    map.sheetXti = xtiOf;
 
     // Names: a name is written when the file can hold it and every name its formula uses.
     const size_t n = biff8 ? std::min(book.definedNames.size(), kMaxNames) : 0;

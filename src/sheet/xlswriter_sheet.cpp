@@ -90,7 +90,11 @@ void writeCell(Stream& out, const Workbook& book, const Sheet& sheet,
         const ArrayFormula* array = nullptr;
         QByteArray tokens;
         if (book.biffVersion == 5) {
-            if (!convertBiff5Tokens(f.tokens, f.extra, decoder, tokens)) tokens.clear();
+            const auto sheetXti = [&](int first, int last) {
+                const auto it = map.sheetXti.find({first, last});
+                return it == map.sheetXti.end() ? -1 : it->second;
+            };
+            if (!convertBiff5Tokens(f.tokens, f.extra, decoder, sheetXti, tokens)) tokens.clear();
         } else if ((array = arrayAt(sheet, arrayTokens, row, column, f.tokens))) {
             tokens = f.tokens;
         } else if (f.tokens.isEmpty() || !remapTokens(f.tokens, map, false, tokens)) {

@@ -148,11 +148,15 @@ private Q_SLOTS:
         QCOMPARE(b.size(), a.size());
         // Formulas of Excel 97 files come back with their tokens (names and 3-D references
         // renumbered to the tables written), those of Excel 5/95 files in the Excel 97 form,
-        // unless they refer to what the file cannot hold
-        // (other workbooks, add-in functions).
+        // unless they refer to what the file cannot hold (other workbooks, names not
+        // written).
         const biff::CodepageDecoder decoder(original.codepage);
         xlswrite::Mapping map;
         const xlswrite::References refs = xlswrite::planReferences(original, map);
+        const auto sheetXti = [&](int first, int last) {
+            const auto it = map.sheetXti.find({first, last});
+            return it == map.sheetXti.end() ? -1 : it->second;
+        };
         // Every name written reads back, and none that the file cannot hold.
         QCOMPARE(again.definedNames.size(), refs.names.size());
         for (size_t k = 0; k < original.definedNames.size(); ++k) {
@@ -170,7 +174,7 @@ private Q_SLOTS:
                     const bool writable =
                         original.biffVersion == 5
                             ? xlswrite::convertBiff5Tokens(c.formula->tokens, c.formula->extra,
-                                                           decoder, written)
+                                                           decoder, sheetXti, written)
                             : xlswrite::remapTokens(c.formula->tokens, map, false, written);
                     if (d->formula && writable)
                         QCOMPARE(d->formula->tokens, written);

@@ -18,6 +18,11 @@ using namespace tovera;
 
 namespace {
 
+// The XTIs of sheet ranges in the conversion tests: sheet 1 is 3, sheets 1-2 are 4.
+int sheets(int first, int last) {
+    return first == 0 && last == 0 ? 3 : first == 0 && last == 1 ? 4 : -1;
+}
+
 QByteArray hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text));
 }
@@ -80,13 +85,20 @@ private Q_SLOTS:
         QTest::newRow("reference sub-expression")
             << hex("2904004400c000") << hex("29050044000000c0");
         QTest::newRow("volatile marker") << hex("19010000") << hex("19010000");
+        // 3-D references (sheets numbered as the model's) take the file's XTI.
+        QTest::newRow("3-D reference")
+            << hex("5affff00000000000000000000000018c009") << hex("5a0300180009c0");
+        QTest::newRow("3-D area over two sheets")
+            << hex("3bfeff000000000000000000000100010005000002") << hex("3b04000100050000000200");
+        QTest::newRow("deleted 3-D area")
+            << hex("3dffff000000000000000000000000000000000000") << hex("3d03000000000000000000");
     }
     void converts() {
         QFETCH(QByteArray, biff5);
         QFETCH(QByteArray, biff8);
         const biff::CodepageDecoder decoder(932);
         QByteArray out;
-        QVERIFY(xlswrite::convertBiff5Tokens(biff5, {}, decoder, out));
+        QVERIFY(xlswrite::convertBiff5Tokens(biff5, {}, decoder, sheets, out));
         QCOMPARE(out.toHex(), biff8.toHex());
     }
 
@@ -95,8 +107,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("extra");
         QTest::newRow("empty") << QByteArray() << QByteArray();
         QTest::newRow("name") << hex("2301000000000000000000000000") << QByteArray();
-        QTest::newRow("3-D reference")
-            << hex("5affff00000000000000000000000018c009") << QByteArray();
+        QTest::newRow("3-D reference elsewhere")
+            << hex("5a000000000000000000000000000018c009") << QByteArray();
+        QTest::newRow("3-D reference to sheets not written")
+            << hex("5affff00000000000000000200020018c009") << QByteArray();
+        QTest::newRow("cut-off 3-D reference")
+            << hex("5affff00000000000000000000000018c0") << QByteArray();
         QTest::newRow("array constant") << hex("4000000000000000") << hex("000000");
         QTest::newRow("any extra data") << hex("1e0100") << hex("00");
         QTest::newRow("array cell") << hex("0100000000") << QByteArray();
@@ -115,7 +131,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, extra);
         const biff::CodepageDecoder decoder(932);
         QByteArray out;
-        QVERIFY(!xlswrite::convertBiff5Tokens(biff5, extra, decoder, out));
+        QVERIFY(!xlswrite::convertBiff5Tokens(biff5, extra, decoder, sheets, out));
+        QVERIFY(!xlswrite::convertBiff5Tokens(biff5, extra, decoder, {}, out));
     }
 
     // An Excel 95 workbook saved again keeps its formulas; those that cannot be converted
@@ -144,6 +161,41 @@ private Q_SLOTS:
         QCOMPARE(t.cell(1, 1)->number, 3.0);
         QVERIFY(t.cell(0, 2)->formula);
         QCOMPARE(t.cell(0, 2)->text, QStringLiteral("大きい"));
+    }
+
+    // The Excel 95 sample sheet keeps every formula, its reference to the first sheet from
+    // the second included, with its value.
+    void sampleSheetKeepsItsFormulas() {
+        const QString path =
+            QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_heisei10_biff5.xls");
+        if (!QFile::exists(path)) QSKIP("the shared sample sheets are absent");
+        const Workbook book = loadWorkbookFile(path);
+        QCOMPARE(book.biffVersion, 5);
+        const Workbook again = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("w"));
+        int formulas = 0, crossSheet = 0;
+        for (size_t s = 0; s < book.sheets.size(); ++s)
+            for (const Row& r : book.sheets[s].rows)
+                for (const Cell& c : r.cells) {
+                    const Cell* d = again.sheets[s].cell(r.index, c.column);
+                    QVERIFY(d);
+                    QCOMPARE(d->type, c.type);
+                    QCOMPARE(d->number, c.number);
+                    QCOMPARE(d->text, c.text);
+                    if (!c.formula) continue;
+                    ++formulas;
+                    QVERIFY(d->formula);
+                    if (uint8_t(d->formula->tokens[0]) == 0x5A) {
+                        ++crossSheet;
+                        QCOMPARE(s, size_t(1));
+                        const int xti = uint8_t(d->formula->tokens[1]);
+                        QCOMPARE(again.externSheets[size_t(xti)].firstSheet, 0);
+                        QCOMPARE(again.externSheets[size_t(xti)].lastSheet, 0);
+                    }
+                }
+        QCOMPARE(formulas, 67);
+        QCOMPARE(crossSheet, 1);
+        QCOMPARE(again.sheets[0].pageSetup.printArea, book.sheets[0].pageSetup.printArea);
+        QCOMPARE(again.sheets[1].pageSetup.printArea, book.sheets[1].pageSetup.printArea);
     }
 
     // A real spreadsheet program calculates the converted formulas (the stored results are

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/page_drawing.h"
 #include "app/page_sheet.h"
+#include "sheet/xlswriter.h"
 #include "support.h"
 #include "widgets/controls.h"
 #include "widgets/filedrop.h"
@@ -85,10 +86,20 @@ void TestDrops::init() {
     static_cast<TovApplication*>(qApp)->setErrorDialogs(&run_->dialogs);
     dir_ = run_->path(QStringLiteral("files"));
     QDir().mkpath(dir_ + "/hbd");
-    for (const char* name : {"a.xls", "b.xlsx", "plan.txt", "A.HBD", "old.had"}) {
+    for (const char* name : {"plan.txt", "A.HBD", "old.had"}) {
         QFile f(dir_ + "/" + QLatin1String(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("data");
+    }
+    // A dropped workbook is loaded, so the workbooks are real ones.
+    for (const char* name : {"a.xls", "b.xlsx"}) {
+        Workbook book = Workbook::createDefault();
+        Cell named;
+        named.type = CellType::Text;
+        named.text = QLatin1String(name);
+        named.xf = 15;
+        book.sheets[0].setCell(0, named);
+        saveWorkbookFile(book, dir_ + "/" + QLatin1String(name), 4);
     }
     QVERIFY(QFile::copy(sample("basic_crlf.hbd"), dir_ + "/plan.hbd"));
 }
@@ -120,8 +131,11 @@ void TestDrops::outsideDropOnTheSheet() {
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().first().toString(), paths.first());
         QVERIFY(run_->dialogs.messages().isEmpty());
+        QCOMPARE(w_->sheetPage().F5Book1->CellText(1, 1, 1),
+                 names.first()); // the workbook is shown
     } else {
         QCOMPARE(shown.size(), 0);
+        QCOMPARE(w_->sheetPage().F5Book1->CellText(1, 1, 1), QString()); // still the empty one
         QCOMPARE(run_->dialogs.messages(),
                  QStringList{QStringLiteral("Excelﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!")});
     }

@@ -152,6 +152,13 @@ double CellPainter::textWidth(const Cell& cell, const CellFormat& f) {
     return font(f.font).metrics.horizontalAdvance(text) / scale();
 }
 
+const CellRange* CellPainter::mergeAt(int row, int column) const {
+    if (ctx_.merges) return ctx_.merges->find(row, column);
+    for (const CellRange& m : sheet().merges)
+        if (m.contains(row, column)) return &m;
+    return nullptr;
+}
+
 std::pair<int, int> CellPainter::spread(int row, int column) {
     const std::pair<int, int> none{column, column};
     if (row < 0 || row >= kSheetRows || column < 0 || column >= kSheetColumns) return none;
@@ -159,17 +166,14 @@ std::pair<int, int> CellPainter::spread(int row, int column) {
     const Row* r = sheet.row(row);
     const Cell* cell = r ? r->find(column) : nullptr;
     if (!cell || cell->type != CellType::Text || cell->text.isEmpty()) return none;
-    for (const CellRange& m : sheet.merges)
-        if (m.contains(row, column)) return none;
+    if (mergeAt(row, column)) return none;
     const CellFormat& f = format(cell->xf);
     const HAlign align = CellPainter::effectiveHAlign(f, *cell);
     if (f.wrap || f.rotation != 0 || f.shrinkToFit || cell->text.contains(u'\n')) return none;
     auto emptyAt = [&](int c) {
         if (c < 0 || c >= kSheetColumns) return false;
         if (const Cell* n = r->find(c); n && n->hasValue()) return false;
-        for (const CellRange& m : sheet.merges)
-            if (m.contains(row, c)) return false;
-        return true;
+        return mergeAt(row, c) == nullptr;
     };
     if (align == HAlign::CenterAcross) {
         int last = column;
@@ -227,15 +231,15 @@ void paintCell(QPainter& painter, const CellPaintContext& ctx, int row, int colu
     // A merged area takes its right and bottom borders from the cells on those edges.
     const CellFormat* right = &f;
     const CellFormat* bottom = &f;
-    for (const CellRange& m : sheet.merges) {
-        if (m.firstRow != row || m.firstColumn != column) continue;
+    if (const CellRange* merge = cp.mergeAt(row, column);
+        merge && merge->firstRow == row && merge->firstColumn == column) {
+        const CellRange& m = *merge;
         const Row* tr = sheet.row(m.firstRow);
         right =
             &cp.format(cp.xfAt(m.firstRow, m.lastColumn, tr ? tr->find(m.lastColumn) : nullptr));
         const Row* br = sheet.row(m.lastRow);
         bottom =
             &cp.format(cp.xfAt(m.lastRow, m.firstColumn, br ? br->find(m.firstColumn) : nullptr));
-        break;
     }
     cp.paintBorders(painter, f, f, *right, *bottom, f, rect);
     painter.restore();

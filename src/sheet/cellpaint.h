@@ -10,6 +10,7 @@
 // row); a border is drawn centred on the grid line it belongs to, so a left or top border
 // reaches one pixel outside the rectangle, onto the neighbour's grid line.
 
+#include "sheet/mergeindex.h"
 #include "sheet/sheetgeometry.h"
 #include "sheet/workbook.h"
 
@@ -27,6 +28,9 @@ struct CellPaintContext {
     const Sheet* sheet = nullptr;
     double scale = 1.0; // device px per 96-DPI px
     bool gridlines = true;
+    // The sheet's merged ranges indexed, when the caller keeps one (the grid does); without
+    // it the merges are searched one by one. Not owned; must be built from `sheet`.
+    const MergeIndex* merges = nullptr;
 };
 
 // Paints cell (row, column) into `rect` (device coordinates; the whole merged area when the

@@ -36,6 +36,13 @@ void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const SheetG
     if (!ctx.book || !ctx.sheet || !(ctx.scale > 0) || !std::isfinite(ctx.scale) ||
         !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
         return;
+    if (!ctx.merges) {
+        const MergeIndex merges(ctx.sheet->merges);
+        CellPaintContext indexed = ctx;
+        indexed.merges = &merges;
+        paintSheetArea(painter, indexed, geo, wanted, origin);
+        return;
+    }
     CellRange range{std::max(0, wanted.firstRow), std::min(kSheetRows - 1, wanted.lastRow),
                     std::max(0, wanted.firstColumn),
                     std::min(kSheetColumns - 1, wanted.lastColumn)};
@@ -90,7 +97,7 @@ void paintSheetArea(QPainter& painter, const CellPaintContext& ctx, const SheetG
     // Merged areas that reach into the range, and which cells each covers.
     std::vector<CellRange> merges;
     std::vector<int> owner(size_t(rows) * size_t(cols), -1);
-    for (const CellRange& m : sheet.merges) {
+    for (const CellRange& m : ctx.merges->ranges()) {
         if (m.lastRow < range.firstRow || m.firstRow > range.lastRow ||
             m.lastColumn < range.firstColumn || m.firstColumn > range.lastColumn ||
             m.firstRow > m.lastRow || m.firstColumn > m.lastColumn)

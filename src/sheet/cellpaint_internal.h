@@ -63,6 +63,8 @@ public:
     void paintBorders(QPainter& p, const CellFormat& left, const CellFormat& top,
                       const CellFormat& right, const CellFormat& bottom, const CellFormat& diagonal,
                       const QRect& rect, int edges = 31) const;
+    // The merged range covering (row, column), or null.
+    const CellRange* mergeAt(int row, int column) const;
     // Columns the text of (row, column) spreads over; see textSpread.
     std::pair<int, int> spread(int row, int column);
 

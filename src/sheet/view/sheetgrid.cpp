@@ -110,7 +110,7 @@ void SheetGrid::applySheetLayout() {
 
     clearSpans();
     size_t spans = 0;
-    for (const CellRange& m : sheet.merges) {
+    for (const CellRange& m : model_->mergeIndex().ranges()) {
         if (spans >= kMaxSpans) break;
         if (m.firstRow < 0 || m.firstColumn < 0 || m.lastRow >= kSheetRows ||
             m.lastColumn >= kSheetColumns || m.lastRow < m.firstRow || m.lastColumn < m.firstColumn)
@@ -347,6 +347,7 @@ CellPaintContext SheetGrid::paintContext() const {
     ctx.sheet = &model_->sheet();
     ctx.scale = scale_ / 100.0;
     ctx.gridlines = model_->sheet().showGridlines;
+    ctx.merges = &model_->mergeIndex();
     return ctx;
 }
 

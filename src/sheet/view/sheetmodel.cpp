@@ -40,12 +40,14 @@ void dropValue(Cell& cell) {
 
 SheetModel::SheetModel(Workbook& book, QObject* parent) : QAbstractTableModel(parent), book_(book) {
     sheetIndex_ = std::clamp(book_.activeSheet, 0, std::max(0, int(book_.sheets.size()) - 1));
+    merges_ = MergeIndex(sheet().merges);
 }
 
 void SheetModel::replaceWorkbook(Workbook&& book, int sheetIndex) {
     beginResetModel();
     book_ = std::move(book);
     sheetIndex_ = std::clamp(sheetIndex, 0, std::max(0, int(book_.sheets.size()) - 1));
+    merges_ = MergeIndex(sheet().merges);
     endResetModel();
 }
 
@@ -53,6 +55,7 @@ void SheetModel::setSheetIndex(int index) {
     if (index < 0 || size_t(index) >= book_.sheets.size() || index == sheetIndex_) return;
     beginResetModel();
     sheetIndex_ = index;
+    merges_ = MergeIndex(sheet().merges);
     endResetModel();
 }
 
@@ -214,9 +217,7 @@ void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
 }
 
 const CellRange* SheetModel::mergeAt(int row, int column) const {
-    for (const CellRange& m : sheet().merges)
-        if (m.contains(row, column)) return &m;
-    return nullptr;
+    return merges_.find(row, column);
 }
 
 QModelIndex SheetModel::anchorIndex(int row, int column) const {

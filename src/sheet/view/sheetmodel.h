@@ -8,6 +8,7 @@
 // Qt::EditRole the text an entry field starts with (see editText). Rows and columns of the
 // model are the sheet's 0-based rows and columns.
 
+#include "sheet/mergeindex.h"
 #include "sheet/workbook.h"
 
 #include <QAbstractTableModel>
@@ -63,8 +64,11 @@ public:
     // The cell format (index into the workbook's formats) of (row, column): the cell's own,
     // else its row's, else its column's, else the default cell format.
     uint16_t formatIndexAt(int row, int column) const;
-    // The merged range that holds (row, column), or null.
+    // The merged range that holds (row, column), or null; overlapping ranges after the
+    // first are not shown and hold nothing.
     const CellRange* mergeAt(int row, int column) const;
+    // The merged ranges of the sheet shown, indexed.
+    const MergeIndex& mergeIndex() const { return merges_; }
     // The top-left cell of the merged range at (row, column), else the cell itself.
     QModelIndex anchorIndex(int row, int column) const;
     // The last row and column that hold a cell, -1 for an empty sheet.
@@ -86,6 +90,7 @@ private:
 
     Workbook& book_;
     int sheetIndex_ = 0;
+    MergeIndex merges_;
 };
 
 } // namespace tovera

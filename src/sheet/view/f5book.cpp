@@ -176,9 +176,10 @@ bool TF5Book::choosePrintTarget(QPrinter& printer, QWidget* parent) {
         return dialog.exec() == QDialog::Accepted;
     }
     // No printer on this machine: print into a PDF file.
-    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("印刷"), QString(),
-                                                      QStringLiteral("PDF (*.pdf)"));
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("印刷"), QString(),
+                                                QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return false;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pdf");
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     return true;

@@ -66,6 +66,10 @@ private Q_SLOTS:
     void numberInput_data();
     void numberInput();
     void editTextOfNumbers();
+    void dateInput_data();
+    void dateInput();
+    void datesShowAsDates_data();
+    void datesShowAsDates();
     void entriesKeepTheFormat_data();
     void entriesKeepTheFormat();
     void unchangedEntryKeepsFormulaAndDate();
@@ -115,6 +119,94 @@ void TestSheetModel::numberInput() {
         QCOMPARE(*parsed, value);
         QVERIFY(!std::signbit(*parsed) || value < 0);
     }
+}
+
+void TestSheetModel::dateInput_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("date1904");
+    QTest::addColumn<double>("serial"); // -1: not a date or time
+    QTest::newRow("slashes") << "2024/1/15" << false << 45306.0;
+    QTest::newRow("hyphens, padded") << "2024-01-15" << false << 45306.0;
+    QTest::newRow("kanji") << "2024年1月15日" << false << 45306.0;
+    QTest::newRow("full-width") << "２０２４／１／１５" << false << 45306.0;
+    QTest::newRow("1904 system") << "2024/1/15" << true << 43844.0;
+    QTest::newRow("January 1900 counts from day 1") << "1900/1/1" << false << 1.0;
+    QTest::newRow("March 1900 after the counted 29 February") << "1900/3/1" << false << 61.0;
+    QTest::newRow("date and time") << "2024/1/15 18:00" << false << 45306.75;
+    QTest::newRow("time alone") << "6:00" << false << 0.25;
+    QTest::newRow("time with seconds") << "0:00:36" << false << 36 / 86400.0;
+    QTest::newRow("no such day") << "2023/2/29" << false << -1.0;
+    QTest::newRow("month 13") << "2024/13/1" << false << -1.0;
+    QTest::newRow("before the system") << "1903/12/31" << true << -1.0;
+    QTest::newRow("mixed separators") << "2024/1-15" << false << -1.0;
+    QTest::newRow("hour 24") << "24:00" << false << -1.0;
+    QTest::newRow("time before date") << "18:00 2024/1/15" << false << -1.0;
+    QTest::newRow("words") << "2024年度" << false << -1.0;
+}
+
+void TestSheetModel::dateInput() {
+    QFETCH(QString, input);
+    QFETCH(bool, date1904);
+    QFETCH(double, serial);
+    const std::optional<DateInput> parsed = parseDateInput(input, date1904);
+    QCOMPARE(parsed.has_value(), serial >= 0);
+    if (parsed) QCOMPARE(parsed->serial, serial);
+}
+
+void TestSheetModel::datesShowAsDates_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("keepsFormat");
+    QTest::newRow("date into a General cell") << 10 << 1 << "2024/2/1"
+                                              << "2024/2/1" << false;
+    QTest::newRow("kanji date into a text cell") << 2 << 1 << "2024年2月1日"
+                                                 << "2024/2/1" << false;
+    QTest::newRow("date into a date cell") << 1 << 3 << "2024-02-01"
+                                           << "2024/2/1" << true;
+    QTest::newRow("time into a General cell") << 10 << 2 << "9:30"
+                                              << "9:30" << false;
+    QTest::newRow("date into #,##0.00") << 1 << 1 << "2024/2/1"
+                                        << "2024/2/1" << false;
+}
+
+void TestSheetModel::datesShowAsDates() {
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+    QFETCH(bool, keepsFormat);
+    Workbook book = formattedBook();
+    SheetModel model(book);
+    const Cell* before = model.cellAt(row, column);
+    const uint16_t xf = before ? before->xf : 15;
+    const std::optional<Cell> original = before ? std::optional<Cell>(*before) : std::nullopt;
+    const CellFormat look = book.xfs[xf];
+    QVERIFY(model.enterText(row, column, input));
+    const Cell* after = model.cellAt(row, column);
+    QVERIFY(after);
+    QCOMPARE(after->type, CellType::Number);
+    QCOMPARE(CellText(book, 1, row + 1, column + 1), shown);
+    QCOMPARE(after->xf == xf, keepsFormat);
+    // Only the number format changes: font, borders and fill stay.
+    CellFormat expected = look;
+    expected.numberFormat = book.xfs[after->xf].numberFormat;
+    expected.usedGroups = book.xfs[after->xf].usedGroups;
+    QCOMPARE(book.xfs[after->xf], expected);
+    // A second date in another cell of the same format reuses the format made for the first.
+    const size_t formats = book.xfs.size();
+    if (!original) {
+        QVERIFY(model.enterText(row + 1, column, input));
+        QCOMPARE(model.cellAt(row + 1, column)->xf, after->xf);
+    } else {
+        Cell twin = *original;
+        twin.column = uint16_t(column + 20);
+        book.sheets[0].setCell(row, twin);
+        QVERIFY(model.enterText(row, column + 20, input));
+        QCOMPARE(model.cellAt(row, column + 20)->xf, model.cellAt(row, column)->xf);
+    }
+    QCOMPARE(book.xfs.size(), formats);
 }
 
 void TestSheetModel::editTextOfNumbers() {

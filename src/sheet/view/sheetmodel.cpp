@@ -159,6 +159,18 @@ void SheetModel::detachArray(Sheet& sheet, int row, int column) {
     }
 }
 
+uint16_t SheetModel::formatWithNumberFormat(uint16_t xf, uint16_t numberFormat) {
+    if (xf >= book_.xfs.size()) return xf;
+    CellFormat wanted = book_.xfs[xf];
+    wanted.numberFormat = numberFormat;
+    wanted.usedGroups |= 0x04; // the format has its own number format
+    for (size_t i = 0; i < book_.xfs.size(); ++i)
+        if (book_.xfs[i] == wanted) return uint16_t(i);
+    if (book_.xfs.size() >= kMaxFormats) return xf; // the file holds no more formats
+    book_.xfs.push_back(wanted);
+    return uint16_t(book_.xfs.size() - 1);
+}
+
 bool SheetModel::enterText(int row, int column, const QString& input) {
     Sheet* sheet = mutableSheet();
     if (!sheet || row < 0 || row >= kRowCount || column < 0 || column >= kColumnCount) return false;
@@ -182,6 +194,18 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
         if (const std::optional<double> number = parseNumberInput(input)) {
             cell.type = CellType::Number;
             cell.number = *number;
+        } else if (const std::optional<DateInput> date =
+                       parseDateInput(input, book_.dateSystem1904)) {
+            cell.type = CellType::Number;
+            cell.number = date->serial;
+            // A date typed into a cell that does not show dates makes it show them.
+            if (!isDateFormatCode(book_.formatCodeOfXf(cell.xf))) {
+                const uint16_t id = !date->hasTime     ? 14
+                                    : date->hasDate    ? 22
+                                    : date->hasSeconds ? 21
+                                                       : 20;
+                cell.xf = formatWithNumberFormat(cell.xf, id);
+            }
         } else {
             cell.type = CellType::Text;
             cell.text = input.left(32767); // the longest text a cell holds

@@ -82,7 +82,12 @@ public:
     static QString rangeReference(const CellRange& range);
 
 private:
+    // The largest number of cell formats a workbook file holds.
+    static constexpr size_t kMaxFormats = 4000;
     Sheet* mutableSheet();
+    // A cell format like `xf` but showing numbers through format `numberFormat`: an
+    // existing one when the workbook has it, else a new one (else `xf` when it is full).
+    uint16_t formatWithNumberFormat(uint16_t xf, uint16_t numberFormat);
     // Turns the cells of an array formula that covers (row, column) into their values and
     // forgets the array, so no cell is left pointing at an array that is gone.
     void detachArray(Sheet& sheet, int row, int column);

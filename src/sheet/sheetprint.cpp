@@ -59,13 +59,19 @@ struct Bands {
 };
 
 std::vector<std::pair<int, int>> cut(int first, int last, double available,
-                                     const std::function<double(int)>& size) {
+                                     const std::function<double(int)>& size,
+                                     const std::vector<int>& breaks) {
     std::vector<std::pair<int, int>> out;
     int i = first;
+    auto nextBreak = std::upper_bound(breaks.begin(), breaks.end(), first);
     while (i <= last) {
         const int start = i;
+        while (nextBreak != breaks.end() && *nextBreak <= start) ++nextBreak;
+        const int stop =
+            nextBreak != breaks.end() ? *nextBreak : last + 1; // a page set by hand ends there
         double used = 0;
-        while (i <= last && (i == start || used + size(i) <= available + 0.01)) used += size(i++);
+        while (i <= last && i < stop && (i == start || used + size(i) <= available + 0.01))
+            used += size(i++);
         out.push_back({start, i - 1});
         if (int(out.size()) > kMaxPagesPerSheet) break;
     }
@@ -171,6 +177,7 @@ std::vector<PrintPage> paginate(const Workbook& book, int sheetIndex, QSizeF pap
     const double headingPxH =
         proto.headings ? std::max(12.0, std::round(sheet.defaultRowHeight / 15.0)) : 0;
 
+    const std::vector<int> noBreaks; // fitting to pages ignores the breaks set by hand
     // Bands of every area at zoom z.
     auto layOut = [&](double z, std::vector<Bands>& out) {
         out.clear();
@@ -179,10 +186,12 @@ std::vector<PrintPage> paginate(const Workbook& book, int sheetIndex, QSizeF pap
         const double availH = printable.height() - headingPxH * pt;
         for (const CellRange& a : areas) {
             Bands b;
-            b.columns = cut(a.firstColumn, a.lastColumn, availW,
-                            [&](int c) { return geo.columnWidth(c) * pt; });
-            b.rows =
-                cut(a.firstRow, a.lastRow, availH, [&](int r) { return geo.rowHeight(r) * pt; });
+            b.columns = cut(
+                a.firstColumn, a.lastColumn, availW, [&](int c) { return geo.columnWidth(c) * pt; },
+                ps.fitToPage ? noBreaks : ps.columnBreaks);
+            b.rows = cut(
+                a.firstRow, a.lastRow, availH, [&](int r) { return geo.rowHeight(r) * pt; },
+                ps.fitToPage ? noBreaks : ps.rowBreaks);
             out.push_back(std::move(b));
         }
     };

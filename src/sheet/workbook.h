@@ -128,6 +128,10 @@ struct PageSetup {
     QString header; // header/footer codes (&L &C &R &P ...) as stored
     QString footer;
     std::vector<CellRange> printArea; // empty = the used range
+    // Page breaks set by hand: a new page starts at each of these rows and columns
+    // (0-based, ascending, no repeats). Fitting to pages ignores them.
+    std::vector<int> rowBreaks;
+    std::vector<int> columnBreaks;
 };
 
 struct ArrayFormula {

@@ -61,6 +61,22 @@ void merged(Sheet& sheet, const Record& r) {
     }
 }
 
+// HORIZONTALPAGEBREAKS / VERTICALPAGEBREAKS: the row or column before which each break
+// falls; BIFF8 adds the span of the break, the older versions give the positions alone.
+void pageBreaks(std::vector<int>& out, const Record& r, int biff, int limit) {
+    Cursor c = r.cursor();
+    const uint16_t n = c.u16();
+    const size_t entry = biff == 8 ? 6 : 2;
+    out.clear();
+    for (int k = 0; k < n && c.remaining() >= entry; ++k) {
+        const int at = c.u16();
+        if (entry == 6) c.skip(4);
+        if (at > 0 && at < limit) out.push_back(at);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
 void setup(Sheet& sheet, const Record& r) {
     Cursor c = r.cursor();
     PageSetup& p = sheet.pageSetup;
@@ -112,6 +128,12 @@ bool handleLayoutRecord(Context& ctx, Sheet& sheet, const Record& r) {
         return true;
     case 0x00A1:
         setup(sheet, r);
+        return true;
+    case 0x001B:
+        pageBreaks(sheet.pageSetup.rowBreaks, r, v, 65536);
+        return true;
+    case 0x001A:
+        pageBreaks(sheet.pageSetup.columnBreaks, r, v, 256);
         return true;
     case 0x0026:
         sheet.pageSetup.leftMargin = r.cursor().f64();

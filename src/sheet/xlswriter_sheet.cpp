@@ -170,6 +170,22 @@ void writePageSetup(Stream& out, const Sheet& sheet) {
     out.record(0x0080, Body().u16(0).u16(0).u16(0).u16(0));
     out.record(0x0225, Body().u16(sheet.rowsHiddenByDefault ? 2 : 0).u16(sheet.defaultRowHeight));
     out.record(0x0081, Body().u16(p.fitToPage ? 0x05C1 : 0x04C1));
+    // Page breaks set by hand; a record holds at most 1026 of them (8224 bytes).
+    auto breaks = [&](uint16_t id, const std::vector<int>& at, int limit, uint16_t spanEnd) {
+        std::vector<int> kept;
+        for (int b : at)
+            if (b > 0 && b < limit) kept.push_back(b);
+        std::sort(kept.begin(), kept.end());
+        kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+        if (kept.empty()) return;
+        if (kept.size() > 1026) kept.resize(1026);
+        Body body;
+        body.u16(uint16_t(kept.size()));
+        for (int b : kept) body.u16(uint16_t(b)).u16(0).u16(spanEnd);
+        out.record(id, body);
+    };
+    breaks(0x001B, p.rowBreaks, 65536, 255);
+    breaks(0x001A, p.columnBreaks, 256, 65535);
     out.record(0x0014, p.header.isEmpty() ? Body() : Body().str16(p.header.left(255)));
     out.record(0x0015, p.footer.isEmpty() ? Body() : Body().str16(p.footer.left(255)));
     out.record(0x0083, Body().u16(p.centerHorizontally ? 1 : 0));

@@ -127,6 +127,8 @@ private slots:
     void hostileSheetsPaint();
     void pagination_data();
     void pagination();
+    void manualBreaks_data();
+    void manualBreaks();
     void columnWiderThanPage();
     void usedRangeAndEmptySheet();
     void headingsAndHugePrintAreas();
@@ -773,6 +775,49 @@ void TestSheetPaint::pagination() {
     }
     if (fit) QVERIFY(got[0].zoom <= 1.0 && got[0].zoom >= 0.1);
     if (fit && fitHeight == 1) QVERIFY(got[0].zoom < 1.0);
+}
+
+void TestSheetPaint::manualBreaks_data() {
+    // The sheet of pagination(): 9 columns and 51 rows a page at 100 %.
+    QTest::addColumn<QList<int>>("rowBreaks");
+    QTest::addColumn<QList<int>>("columnBreaks");
+    QTest::addColumn<bool>("fit");
+    QTest::addColumn<CellRange>("printArea");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<CellRange>("firstPage");
+    QTest::addColumn<CellRange>("secondPage");
+    const CellRange none{-1, -1, -1, -1};
+    QTest::newRow("row breaks, then pages as they fill")
+        << QList<int>{10, 30} << QList<int>{} << false << none << 12 << CellRange{0, 9, 0, 8}
+        << CellRange{10, 29, 0, 8};
+    QTest::newRow("column break") << QList<int>{} << QList<int>{4} << false << none << 6
+                                  << CellRange{0, 50, 0, 3} << CellRange{51, 99, 0, 3};
+    QTest::newRow("fitting ignores breaks") << QList<int>{10, 30} << QList<int>{4} << true << none
+                                            << 1 << CellRange{0, 99, 0, 19} << none;
+    QTest::newRow("breaks in and around a print area")
+        << QList<int>{1, 3, 50} << QList<int>{2} << false << CellRange{1, 4, 1, 3} << 4
+        << CellRange{1, 2, 1, 1} << CellRange{3, 4, 1, 1};
+}
+
+void TestSheetPaint::manualBreaks() {
+    QFETCH(QList<int>, rowBreaks);
+    QFETCH(QList<int>, columnBreaks);
+    QFETCH(bool, fit);
+    QFETCH(CellRange, printArea);
+    QFETCH(int, pages);
+    QFETCH(CellRange, firstPage);
+    QFETCH(CellRange, secondPage);
+    Workbook b = gridBook(100, 20);
+    PageSetup& ps = b.sheets[0].pageSetup;
+    ps.valid = true;
+    ps.fitToPage = fit;
+    ps.rowBreaks.assign(rowBreaks.begin(), rowBreaks.end());
+    ps.columnBreaks.assign(columnBreaks.begin(), columnBreaks.end());
+    if (printArea.firstRow >= 0) ps.printArea.push_back(printArea);
+    const std::vector<PrintPage> got = paginate(b, 0);
+    QCOMPARE(int(got.size()), pages);
+    QCOMPARE(got[0].cells, firstPage);
+    if (pages > 1) QCOMPARE(got[1].cells, secondPage);
 }
 
 void TestSheetPaint::columnWiderThanPage() {

@@ -57,6 +57,8 @@ QStringList describe(const Workbook& book) {
                        .arg(p.lastRow)
                        .arg(p.firstColumn)
                        .arg(p.lastColumn);
+        for (int r : sheet.pageSetup.rowBreaks) out << QStringLiteral("row break %1").arg(r);
+        for (int c : sheet.pageSetup.columnBreaks) out << QStringLiteral("column break %1").arg(c);
         for (const CellRange& m : sheet.merges)
             out << QStringLiteral("merge %1 %2 %3 %4")
                        .arg(m.firstRow)
@@ -429,6 +431,26 @@ private Q_SLOTS:
         QCOMPARE(again.sheets.front().cell(0, 1)->text, QStringLiteral("abc"));
         QCOMPARE(again.sheets.front().pageSetup.printArea.size(), size_t(1));
         QCOMPARE(again.sheets.front().pageSetup.printArea.front(), (CellRange{0, 40, 0, 11}));
+    }
+    void pageBreaksRoundTrip() {
+        Workbook book = Workbook::createDefault();
+        PageSetup& ps = book.sheets.front().pageSetup;
+        ps.rowBreaks = {20, 10, 10, 0, 70000, 5};
+        ps.columnBreaks = {3, 300};
+        const QByteArray stream = workbookStream(book);
+        const Workbook again = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("w"));
+        // Out-of-sheet, first-row and repeated breaks go; the rest read back in order.
+        QCOMPARE(again.sheets.front().pageSetup.rowBreaks, (std::vector<int>{5, 10, 20}));
+        QCOMPARE(again.sheets.front().pageSetup.columnBreaks, (std::vector<int>{3}));
+        // The breaks come before the header, as spreadsheet programs expect.
+        int rowBreaks = -1, header = -1, index = 0;
+        for (const Record& r : records(stream)) {
+            if (r.id == 0x001B && rowBreaks < 0) rowBreaks = index;
+            if (r.id == 0x0014 && header < 0) header = index;
+            ++index;
+        }
+        QVERIFY(rowBreaks >= 0);
+        QVERIFY(rowBreaks < header);
     }
 };
 

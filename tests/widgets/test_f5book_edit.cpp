@@ -24,6 +24,7 @@ private Q_SLOTS:
     void deleteKeepsTheFormat();
     void editThenSaveAndReload();
     void copyAndPasteRoundTrip();
+    void undoTakesBackEachChange();
 
 private:
     TF5Book* book_ = nullptr;
@@ -209,6 +210,52 @@ void TestF5BookEditing::copyAndPasteRoundTrip() {
     grid->setCurrentIndex(m->index(65535, 255));
     grid->pasteClipboard();
     QCOMPARE(book_->CellText(1, 65536, 256), QStringLiteral("x"));
+}
+
+void TestF5BookEditing::undoTakesBackEachChange() {
+    REQUIRE_SAMPLES();
+    load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
+    SheetGrid* grid = book_->grid();
+    const SheetModel* m = book_->model();
+    const Sheet& sheet = book_->workbook().sheets[0];
+    const QString e6 = book_->CellText(1, 6, 5), d4 = book_->CellText(1, 4, 4);
+    const QString b10 = book_->CellText(1, 10, 2), c10 = book_->CellText(1, 10, 3);
+    const QString b11 = book_->CellText(1, 11, 2), c11 = book_->CellText(1, 11, 3);
+    QVERIFY(sheet.cell(5, 4)->formula);
+
+    typeInto(*book_, 5, 4, QStringLiteral("90000")); // E6: the formula goes
+    typeInto(*book_, 3, 3, QStringLiteral("別人"));  // D4, head of D4:H4
+    grid->setFocus();
+    grid->setCurrentIndex(m->index(9, 1));
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier); // B10:C11
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QStringLiteral("p\tq\nr\ts\n"));
+    grid->setCurrentIndex(m->index(9, 1));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(book_->CellText(1, 11, 3), QStringLiteral("s"));
+
+    // The paste goes back as one step, then the clearing, then each entry.
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(book_->CellText(1, 10, 2), QString());
+    QCOMPARE(book_->CellText(1, 11, 3), QString());
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(book_->CellText(1, 10, 2), b10);
+    QCOMPARE(book_->CellText(1, 10, 3), c10);
+    QCOMPARE(book_->CellText(1, 11, 2), b11);
+    QCOMPARE(book_->CellText(1, 11, 3), c11);
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(book_->CellText(1, 4, 4), d4);
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(book_->CellText(1, 6, 5), e6);
+    QVERIFY(sheet.cell(5, 4)->formula); // the formula is back, not only its value
+    QVERIFY(!book_->model()->canUndo());
+
+    // A new workbook starts with nothing to take back.
+    typeInto(*book_, 0, 0, QStringLiteral("1"));
+    QVERIFY(book_->model()->canUndo());
+    load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
+    QVERIFY(!book_->model()->canUndo());
 }
 
 int runF5BookEditingTests(int argc, char** argv) {

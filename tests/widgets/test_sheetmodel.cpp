@@ -326,6 +326,17 @@ void TestSheetModel::editingPartOfAnArrayDropsTheArray() {
     QVERIFY(other.sheets[0].arrayFormulas.empty());
     QVERIFY(!second.cellAt(6, 0)->formula);
     QCOMPARE(second.cellAt(6, 0)->number, 2.0);
+    // Taking either change back brings the whole array back.
+    for (SheetModel* m : {&model, &second}) {
+        QVERIFY(m->undo());
+        QCOMPARE(m->workbook().sheets[0].arrayFormulas.size(), size_t(1));
+        QVERIFY(m->cellAt(5, 0)->formula && m->cellAt(6, 0)->formula);
+        QCOMPARE(m->cellAt(6, 0)->number, 2.0);
+        QVERIFY(!m->undo());
+    }
+    // Clearing what holds no value changes nothing and leaves nothing to take back.
+    second.clearValues({{30, 40, 30, 40}});
+    QVERIFY(!second.canUndo());
 }
 
 void TestSheetModel::headings() {

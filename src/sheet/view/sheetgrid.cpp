@@ -249,6 +249,7 @@ void SheetGrid::pasteClipboard() {
     QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
     const QModelIndex start = model_->anchorIndex(currentIndex().row(), currentIndex().column());
+    model_->beginChanges(); // one paste is taken back as one
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int row = start.row() + int(i);
         if (row >= kSheetRows) break;
@@ -261,6 +262,7 @@ void SheetGrid::pasteClipboard() {
             model_->enterText(row, column, fields[j]);
         }
     }
+    model_->endChanges();
 }
 
 void SheetGrid::commitOpenEditor() {
@@ -274,6 +276,11 @@ void SheetGrid::commitOpenEditor() {
 void SheetGrid::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         copySelection();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Undo)) {
+        model_->undo();
         event->accept();
         return;
     }

@@ -46,6 +46,7 @@ SheetModel::SheetModel(Workbook& book, QObject* parent) : QAbstractTableModel(pa
 void SheetModel::replaceWorkbook(Workbook&& book, int sheetIndex) {
     beginResetModel();
     book_ = std::move(book);
+    undo_.clear();
     sheetIndex_ = std::clamp(sheetIndex, 0, std::max(0, int(book_.sheets.size()) - 1));
     merges_ = MergeIndex(sheet().merges);
     endResetModel();
@@ -181,6 +182,9 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     if (input == editText(row, column)) return false;
     const Cell* existing = sheet->cell(row, column);
     if (!existing && input.isEmpty()) return false;
+    undo_.beginStep(sheetIndex_);
+    const CellRange* area = mergeAt(row, column);
+    undo_.save(*sheet, area ? *area : CellRange{row, row, column, column});
     detachArray(*sheet, row, column);
     Cell cell;
     if (existing) {
@@ -212,20 +216,26 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
         }
     }
     sheet->setCell(row, cell);
-    const CellRange* merge = mergeAt(row, column);
-    rowsChanged(row, merge ? merge->lastRow : row);
+    undo_.endStep();
+    rowsChanged(row, area ? area->lastRow : row);
     return true;
 }
 
 void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
     Sheet* sheet = mutableSheet();
     if (!sheet) return;
+    undo_.beginStep(sheetIndex_);
+    bool anyChange = false;
+    for (const CellRange& range : ranges) undo_.save(*sheet, range);
     for (const CellRange& range : ranges) {
         for (const ArrayFormula& a : std::vector<ArrayFormula>(sheet->arrayFormulas)) {
             const bool overlaps =
                 a.range.firstRow <= range.lastRow && a.range.lastRow >= range.firstRow &&
                 a.range.firstColumn <= range.lastColumn && a.range.lastColumn >= range.firstColumn;
-            if (overlaps) detachArray(*sheet, a.range.firstRow, a.range.firstColumn);
+            if (overlaps) {
+                detachArray(*sheet, a.range.firstRow, a.range.firstColumn);
+                anyChange = true;
+            }
         }
         bool changed = false;
         for (Row& r : sheet->rows) {
@@ -237,7 +247,18 @@ void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
             }
         }
         if (changed) rowsChanged(range.firstRow, range.lastRow);
+        anyChange = anyChange || changed;
     }
+    undo_.endStep(anyChange);
+}
+
+bool SheetModel::undo() {
+    int sheetIndex = 0;
+    CellRange touched;
+    if (!undo_.undo(book_, sheetIndex, touched)) return false;
+    if (sheetIndex == sheetIndex_ && touched.firstRow <= touched.lastRow)
+        rowsChanged(touched.firstRow, touched.lastRow);
+    return true;
 }
 
 const CellRange* SheetModel::mergeAt(int row, int column) const {

@@ -9,6 +9,7 @@
 // model are the sheet's 0-based rows and columns.
 
 #include "sheet/mergeindex.h"
+#include "sheet/view/sheetundo.h"
 #include "sheet/workbook.h"
 
 #include <QAbstractTableModel>
@@ -60,6 +61,12 @@ public:
     bool enterText(int row, int column, const QString& input);
     // Removes the values of every cell inside `ranges`, keeping their formats.
     void clearValues(const std::vector<CellRange>& ranges);
+    // The changes made between these two calls (a paste of many cells) are taken back as one.
+    void beginChanges() { undo_.beginStep(sheetIndex_); }
+    void endChanges() { undo_.endStep(false); }
+    // Takes back the last change (an entry, a clearing or a paste); false when there is none.
+    bool undo();
+    bool canUndo() const { return undo_.canUndo(); }
 
     // The cell format (index into the workbook's formats) of (row, column): the cell's own,
     // else its row's, else its column's, else the default cell format.
@@ -96,6 +103,7 @@ private:
     Workbook& book_;
     int sheetIndex_ = 0;
     MergeIndex merges_;
+    SheetUndo undo_;
 };
 
 } // namespace tovera

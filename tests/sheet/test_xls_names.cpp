@@ -2,18 +2,19 @@
 // formulas, with the names, the sheet table and the print areas they need, renumbered when
 // what the file cannot hold is left out; the sample sheets keep every formula.
 
+#include "office_support.h"
 #include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
 #include "sheet/xlswriter_internal.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovera;
+using namespace tovera::testing;
 
 namespace {
 
@@ -374,29 +375,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QStringList inputs{dir.filePath(QStringLiteral("names.xls"))};
         saveWorkbookFile(book, inputs[0], kFileTypeExcel97);
-        const QString sample = QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_mokuzou_2f.xls");
-        if (QFile::exists(sample)) {
-            inputs << dir.filePath(QStringLiteral("original.xls"))
-                   << dir.filePath(QStringLiteral("ours.xls"));
-            QVERIFY(QFile::copy(sample, inputs[1]));
-            saveWorkbookFile(loadWorkbookFile(sample), inputs[2], kFileTypeExcel97);
-        }
-        QProcess p;
-        p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") +
-                                         dir.filePath(QStringLiteral("profile")),
-                                     QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                                     QStringLiteral("--infilter=MS Excel 97"),
-                                     QStringLiteral("--convert-to"),
-                                     // every sheet to its own file, cells as shown
-                                     QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,"
-                                                    "0,false,true,false,false,false,-1"),
-                                     QStringLiteral("--outdir"), dir.path()} +
-                             inputs);
-        QVERIFY(p.waitForFinished(180000));
-        auto csv = [&](const QString& file) {
-            QFile f(dir.filePath(file));
-            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-        };
+        addSampleAndOurCopy(
+            dir, QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_mokuzou_2f.xls"), inputs);
+        QVERIFY(sheetsToCsv(soffice, dir, inputs));
+        auto csv = [&](const QString& file) { return csvText(dir, file); };
         QCOMPARE(csv(QStringLiteral("names-Sheet1.csv")), QStringLiteral("1,6\n2,11\n3,10\n,12\n"));
         QCOMPARE(csv(QStringLiteral("names-Sheet2.csv")), QStringLiteral("10,45000,45046\n2,,\n"));
         if (inputs.size() == 1) QSKIP("the shared sample sheets are absent");

@@ -2,6 +2,7 @@
 // formulas, with the names, the sheet table and the print areas they need, renumbered when
 // what the file cannot hold is left out; the sample sheets keep every formula.
 
+#include "formula_support.h"
 #include "office_support.h"
 #include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
@@ -39,22 +40,6 @@ const QByteArray kTimes2("\x1E\x02\x00\x05", 4); // * 2
 const QByteArray kB1("\x24\x00\x00\x01\xC0", 5); // B1, relative
 const QByteArray kOne("\x1E\x01\x00", 3);        // 1
 const QByteArray kAddIn2("\x22\x03\xFF\x00", 4); // a named function with 2 arguments
-
-std::shared_ptr<const Formula> formula(const QByteArray& tokens) {
-    auto f = std::make_shared<Formula>();
-    f->tokens = tokens;
-    return f;
-}
-
-void setNumber(Sheet& s, int row, int col, double v, const QByteArray& tokens = {}) {
-    Cell c;
-    c.column = uint16_t(col);
-    c.type = CellType::Number;
-    c.number = v;
-    c.xf = 15;
-    if (!tokens.isEmpty()) c.formula = formula(tokens);
-    s.setCell(row, c);
-}
 
 DefinedName name(const QString& text, int sheet, const QByteArray& tokens) {
     DefinedName n;

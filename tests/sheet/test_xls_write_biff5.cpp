@@ -3,6 +3,7 @@
 // sizes; what cannot be converted keeps its value; a real spreadsheet program calculates
 // the converted formulas.
 
+#include "formula_support.h"
 #include "office_support.h"
 #include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
@@ -26,22 +27,6 @@ int sheets(int first, int last) {
 
 QByteArray hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text));
-}
-
-std::shared_ptr<const Formula> formula(const QByteArray& tokens) {
-    auto f = std::make_shared<Formula>();
-    f->tokens = tokens;
-    return f;
-}
-
-void setCell(Sheet& s, int row, int col, double v, const QByteArray& tokens = {}) {
-    Cell c;
-    c.column = uint16_t(col);
-    c.type = CellType::Number;
-    c.number = v;
-    c.xf = 15;
-    if (!tokens.isEmpty()) c.formula = formula(tokens);
-    s.setCell(row, c);
 }
 
 // IF(A1>1, "大きい", "小") in BIFF5 tokens (strings in code page 932).
@@ -143,10 +128,10 @@ private Q_SLOTS:
         book.biffVersion = 5;
         book.codepage = 932;
         Sheet& s = book.sheets.front();
-        setCell(s, 0, 0, 5);
-        setCell(s, 1, 0, 7);
-        setCell(s, 0, 1, 12, hex("4400c0004401c00003"));          // B1 =A1+A2
-        setCell(s, 1, 1, 3, hex("2301000000000000000000000000")); // a name: value only
+        setNumber(s, 0, 0, 5);
+        setNumber(s, 1, 0, 7);
+        setNumber(s, 0, 1, 12, hex("4400c0004401c00003"));          // B1 =A1+A2
+        setNumber(s, 1, 1, 3, hex("2301000000000000000000000000")); // a name: value only
         Cell text;
         text.type = CellType::Text;
         text.text = QStringLiteral("大きい");
@@ -210,14 +195,14 @@ private Q_SLOTS:
         book.biffVersion = 5;
         book.codepage = 932;
         Sheet& s = book.sheets.front();
-        setCell(s, 0, 0, 5);
-        setCell(s, 1, 0, 7);
-        setCell(s, 0, 1, -1, hex("4400c0004401c00003")); // =A1+A2
-        setCell(s, 0, 2, -1, ifTokens());                // =IF(A1>1,"大きい","小")
-        setCell(s, 0, 3, -1,
-                hex("1e0200190402000600"
-                    "0e001600"
-                    "4400c00019080b004401c0001908030042036400")); // =CHOOSE(2,A1,A2)
+        setNumber(s, 0, 0, 5);
+        setNumber(s, 1, 0, 7);
+        setNumber(s, 0, 1, -1, hex("4400c0004401c00003")); // =A1+A2
+        setNumber(s, 0, 2, -1, ifTokens());                // =IF(A1>1,"大きい","小")
+        setNumber(s, 0, 3, -1,
+                  hex("1e0200190402000600"
+                      "0e001600"
+                      "4400c00019080b004401c0001908030042036400")); // =CHOOSE(2,A1,A2)
         QTemporaryDir dir;
         QStringList inputs{dir.filePath(QStringLiteral("converted.xls"))};
         saveWorkbookFile(book, inputs[0], kFileTypeExcel97);

@@ -4,8 +4,9 @@
 #include "app/hinttracker.h"
 #include "app/page_basic.h"
 #include "app/page_drawing.h"
-#include "app/page_sheet.h"
 #include "app/page_search.h"
+#include "app/page_sheet.h"
+#include "app/sheet_ops.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/help.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 
 namespace tovera {
 
@@ -36,6 +38,8 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     basicPage_ = new BasicPage(BasicArea, *records_, districts_, dialogs_, this);
     basicPage_->bindNavigator(navigator);
     searchPage_ = new SearchPage(searchTabs, *records_, districts_, dialogs_, this);
+    sheetOps_ = new SheetOps(*sheetPage_, *basicPage_, *exfile, *StatusBar1, dialogs_, this);
+    sheetOps_->connectControls(MMenu, ToolbarButton973, ToolbarButton971, FlatButton1);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     FormCreate();
 }

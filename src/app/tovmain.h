@@ -28,6 +28,7 @@ class HelpSystem;
 class HintTracker;
 class RecordNavigator;
 class SearchPage;
+class SheetOps;
 class SheetPage;
 class ShellList;
 class SideBar;
@@ -89,6 +90,7 @@ public:
     HintTracker& hints() { return *hints_; }
     DrawingPage& drawingPage() { return *drawingPage_; }
     SheetPage& sheetPage() { return *sheetPage_; }
+    SheetOps& sheetOps() { return *sheetOps_; }
     BasicPage& basicPage() { return *basicPage_; }
     SearchPage& searchPage() { return *searchPage_; }
 
@@ -166,6 +168,7 @@ private:
     HintTracker* hints_ = nullptr;
     DrawingPage* drawingPage_ = nullptr;
     SheetPage* sheetPage_ = nullptr;
+    SheetOps* sheetOps_ = nullptr;
     BasicPage* basicPage_ = nullptr;
     SearchPage* searchPage_ = nullptr;
     QWidget* central_ = nullptr;

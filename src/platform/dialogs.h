@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace tovera {
@@ -14,6 +15,9 @@ struct FileDialogRequest {
     QString filter;           // Qt filter string, e.g. "図面ファイル (*.hbd *.had)"
     QString defaultExtension; // without the dot; empty keeps the one set before
     QString title;            // empty for the platform's own title
+    // The name offered in the dialog's name box (an empty one clears it); unset keeps the
+    // name from the last use.
+    std::optional<QString> fileName;
 };
 
 class Dialogs {

@@ -41,10 +41,10 @@ QString storedDateText(const QDateTime& value);
 // milliseconds optional); an invalid QDateTime when it is not one.
 QDateTime parseStoredDate(const QString& text);
 
-// Converts `value` for storage in a column of `def`'s kind. Text is trimmed and read with
-// "." as decimal point (full-width digits accepted) for numeric columns; empty text and
-// null give NULL. Raises EDatabaseError with a Japanese message naming the column when the
-// value does not convert.
+// Converts `value` for storage in a column of `def`'s kind. For numeric columns text is
+// trimmed and read with "." as decimal point; full-width digits and signs, a leading sign
+// and digit grouping in threes ("86,806") are accepted. Empty text and null give NULL. Raises
+// EDatabaseError with a Japanese message naming the column when the value does not convert.
 QVariant convertForColumn(const ColumnDef& def, const QVariant& value);
 
 // The text a bound control shows for a stored value of `def`'s kind ("" for NULL; reals

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace tovera {
@@ -71,6 +72,12 @@ QString WidgetDialogs::runFileDialog(Shared& shared, const FileDialogRequest& re
     dialog->setWindowTitle(request.title.isEmpty() ? shared.defaultTitle : request.title);
     dialog->setNameFilter(request.filter);
     if (!request.defaultExtension.isEmpty()) dialog->setDefaultSuffix(request.defaultExtension);
+    if (request.fileName) {
+        shared.lastFile = *request.fileName;
+        // An empty name is not selected: the name box is cleared instead.
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->clear();
+    }
     if (!shared.lastFile.isEmpty()) dialog->selectFile(shared.lastFile);
     if (dialog->exec() != QDialog::Accepted) return QString();
     const QStringList files = dialog->selectedFiles();

@@ -158,16 +158,17 @@ QString TF5Book::CellText(int sheet, int row, int column) {
     return tovera::CellText(book_, sheet, row, column);
 }
 
-void TF5Book::PrintWorkbook() {
+bool TF5Book::PrintWorkbook() {
     commitPendingInput();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(fileName_.isEmpty() ? QStringLiteral("Tovera")
                                            : QFileInfo(fileName_).fileName());
     const bool chosen = chooser_ ? chooser_(printer) : choosePrintTarget(printer, this);
-    if (!chosen) return;
+    if (!chosen) return false;
     const QString name =
         printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
     asControlCall(name, [&] { printWorkbook(printer, book_, QFileInfo(fileName_).fileName()); });
+    return true;
 }
 
 bool TF5Book::choosePrintTarget(QPrinter& printer, QWidget* parent) {

@@ -33,8 +33,9 @@ public:
     // Writes the workbook shown to `path`; `fileType` must be 4 (Excel 97-2003 .xls).
     void SaveWorkbookFile(const QString& path, int16_t fileType);
     // Prints the workbook before returning, on the printer (or PDF file) the print target
-    // chooser gives; a cancelled choice prints nothing and is no error.
-    void PrintWorkbook();
+    // chooser gives. True when the pages went out; false when the choice was cancelled,
+    // which prints nothing and is no error.
+    bool PrintWorkbook();
     // Replaces the workbook shown with the empty workbook of one sheet.
     void ClearWorkbook();
     // Writes the workbook shown into a new global memory block whose handle is returned in

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <cmath>
 #include <iterator>
 
@@ -33,21 +32,6 @@ const ColumnDef kColumns[] = {
 [[noreturn]] void refuse(const ColumnDef& def, const QString& text, const char* what) {
     throw EDatabaseError(QStringLiteral("'%1' は列 %2 の%3ではありません")
                              .arg(text, QString::fromUtf8(def.name), QString::fromUtf8(what)));
-}
-
-// A number as typed or as a sheet shows it, in the plain form the C locale reads: full-width
-// digits, signs, commas and points as their ASCII forms, blanks around it dropped, a
-// leading minus sign (U+2212) as "-", and digit grouping in threes ("86,806",
-// "-1,234.5") taken out. Any other comma stays, and the text is then no number.
-QString plainNumberText(const QString& typed) {
-    QString text = typed.normalized(QString::NormalizationForm_KC).trimmed();
-    if (text.startsWith(QChar(0x2212))) text[0] = QLatin1Char('-');
-    if (text.contains(QLatin1Char(','))) {
-        static const QRegularExpression grouped(
-            QStringLiteral("^[+-]?[0-9]{1,3}(,[0-9]{3})+(\\.[0-9]*)?$"));
-        if (grouped.match(text).hasMatch()) text.remove(QLatin1Char(','));
-    }
-    return text;
 }
 
 } // namespace
@@ -126,12 +110,12 @@ QVariant convertForColumn(const ColumnDef& def, const QVariant& value) {
             if (x != std::trunc(x) || std::fabs(x) > 9.0e15) refuse(def, value.toString(), "整数");
             return static_cast<qlonglong>(x);
         }
-        // Text as typed or copied from a sheet.
+        // Text as typed or as a sheet shows it: full-width digits, signs, commas and points
+        // read as their ASCII forms; the C locale takes a leading sign (also U+2212) and
+        // digit grouping in threes, and refuses commas anywhere else.
         const QString typed = value.toString();
-        const QString text = plainNumberText(typed);
+        const QString text = typed.normalized(QString::NormalizationForm_KC).trimmed();
         if (text.isEmpty()) return QVariant();
-        if (text.contains(QLatin1Char(',')))
-            refuse(def, typed, def.kind == ColumnKind::Integer ? "整数" : "数値");
         bool ok = false;
         const QLocale c = QLocale::c();
         if (def.kind == ColumnKind::Integer) {

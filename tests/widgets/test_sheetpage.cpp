@@ -5,13 +5,18 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "sheet/view/sheetgrid.h"
+#include "widgets/shelllist.h"
+#include "widgets/sidebar.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +33,8 @@ private Q_SLOTS:
     void viewSettingsInTheirOrder();
     void dropOnTheGridShowsTheWorkbook();
     void refusedAndFailedDrops();
+    void rightReleaseInTheFileListGoesUp();
+    void printReportsWhetherPagesWentOut();
 
 private:
     // Drops `path` from outside onto `part` of the control; whether the drag was taken.
@@ -122,6 +129,45 @@ void TestSheetPage::refusedAndFailedDrops() {
     QVERIFY_THROWS_EXCEPTION(EOleException, page_->acceptSheetDrop(fake));
     QCOMPARE(shown.size(), 0);
     QCOMPARE(book->workbook().sheets.size(), size_t(1));
+}
+
+void TestSheetPage::rightReleaseInTheFileListGoesUp() {
+    // The list in its side-bar panel: a right release over an item, or below the items,
+    // shows the parent of the folder shown; the item under the mouse is not opened.
+    const QString inner = dir_.filePath(QStringLiteral("outer/inner"));
+    QVERIFY(QDir().mkpath(inner + QStringLiteral("/deeper")));
+    QFile(inner + QStringLiteral("/a.xls")).open(QIODevice::WriteOnly);
+    ShellList* list = page_->ShellListView1;
+    page_->InspectorBar2->setPanelOpen(1, true);
+    QTRY_VERIFY(list->isVisible());
+    list->showFolder(inner);
+    QTRY_COMPARE(list->shownPaths().size(), 2);
+    const QModelIndex first = list->model()->index(0, 0, list->rootIndex());
+    const QPoint overItem = list->visualRect(first).center();
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, overItem);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, overItem);
+    QCOMPARE(list->folder(), QDir::cleanPath(dir_.filePath(QStringLiteral("outer"))));
+    QTRY_COMPARE(list->shownPaths().size(), 1);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {},
+                        list->viewport()->rect().bottomRight() - QPoint(2, 2));
+    QCOMPARE(list->folder(), QDir::cleanPath(dir_.path()));
+    QVERIFY(dialogs_.shown.empty());
+}
+
+void TestSheetPage::printReportsWhetherPagesWentOut() {
+    TF5Book* book = page_->F5Book1;
+    const QString pdf = dir_.filePath(QStringLiteral("out.pdf"));
+    bool cancel = true;
+    book->setPrintTargetChooser([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return !cancel;
+    });
+    QVERIFY(!book->PrintWorkbook());
+    QVERIFY(!QFile::exists(pdf));
+    cancel = false;
+    QVERIFY(book->PrintWorkbook()); // the empty workbook gives one empty page
+    QVERIFY(QFileInfo(pdf).size() > 0);
 }
 
 int runSheetPageTests(int argc, char** argv) {

@@ -44,7 +44,8 @@ public:
     FileDrop* FileDrop3 = nullptr;
 
 Q_SIGNALS:
-    // A workbook file passed the name test and the control shows it (acceptSheetDrop).
+    // A workbook file passed the name test and the control shows it (acceptSheetDrop); the
+    // sheet operations finish the drop with the file-name box and the message.
     void sheetDropAccepted(const QString& path);
 
 private:

@@ -17,7 +17,7 @@ struct FileDialogRequest {
     QString title;            // empty for the platform's own title
     // The name offered in the dialog's name box (an empty one clears it); unset keeps the
     // name from the last use.
-    std::optional<QString> fileName;
+    std::optional<QString> fileName = std::nullopt;
 };
 
 class Dialogs {

@@ -9,6 +9,7 @@
 #include "app/sheet_ops.h"
 #include "platform/errors.h"
 #include "sheet/xlswriter.h"
+#include "sheetops_support.h"
 #include "support.h"
 #include "widgets/controls.h"
 #include "widgets/f5book_support.h"
@@ -31,102 +32,6 @@
 
 using namespace tovera;
 using namespace tovera::testing;
-
-namespace {
-
-const QString kNotEditing = QStringLiteral("データセットが編集または挿入モードではありません");
-const char* const kBoxes[] = {"所有者氏名", "１Ｆ", "２Ｆ", "床面積", "評点数"};
-
-// One row of 基本データ read from the file behind the window's back.
-QVariantMap storedRow(const QString& database, int no) {
-    const QString name = QUuid::createUuid().toString();
-    QVariantMap row;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(database);
-        db.open();
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("select 所有者氏名, １Ｆ, ２Ｆ, 床面積, 評点数 from 基本データ "
-                                 "where No = ?"));
-        q.addBindValue(no);
-        if (q.exec() && q.next())
-            for (int i = 0; i < 5; ++i) row.insert(QString::fromUtf8(kBoxes[i]), q.value(i));
-        q = QSqlQuery();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return row;
-}
-
-void execute(const QString& database, const QString& sql) {
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(database);
-        db.open();
-        QSqlQuery q(db);
-        q.exec(sql);
-        q = QSqlQuery();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-// A workbook of one sheet with text cells at (row, column), both counted from 1.
-QString writeBook(const QString& path, const QList<std::tuple<int, int, QString>>& cells) {
-    Workbook book = Workbook::createDefault();
-    for (const auto& [row, column, text] : cells) {
-        Cell cell;
-        cell.column = uint16_t(column - 1);
-        cell.type = CellType::Text;
-        cell.text = text;
-        cell.xf = 15;
-        book.sheets[0].setCell(row - 1, cell);
-    }
-    saveWorkbookFile(book, path, kFileTypeExcel97);
-    return path;
-}
-
-bool dropOn(QWidget* target, const QMimeData& data) {
-    const QPointF at = QRectF(target->rect()).center();
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
-bool dropFiles(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
-    data.setUrls(urls);
-    return dropOn(target, data);
-}
-
-// The texts of sheet 1, rows 1 to 40, columns 1 to 12.
-QStringList shownCells(TF5Book& book) {
-    QStringList texts;
-    for (int row = 1; row <= 40; ++row)
-        for (int column = 1; column <= 12; ++column) texts << book.CellText(1, row, column);
-    return texts;
-}
-
-QString pdfText(const QString& pdf, int* pages) {
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    info.waitForFinished(30000);
-    const QString out = QString::fromUtf8(info.readAllStandardOutput());
-    const qsizetype at = out.indexOf(QStringLiteral("Pages:"));
-    *pages = at < 0 ? 0 : out.mid(at + 6).section(QLatin1Char('\n'), 0, 0).trimmed().toInt();
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    text.waitForFinished(30000);
-    return QString::fromUtf8(text.readAllStandardOutput());
-}
-
-} // namespace
 
 class TestSheetOps : public QObject {
     Q_OBJECT
@@ -452,28 +357,6 @@ void TestSheetOps::saveOffersTheOwnerNameOrNothing() {
     QCOMPARE(w_->statusMessage(), QStringLiteral("status before"));
     QVERIFY(QDir(run_->folder.path()).entryList({"*.xls"}, QDir::Files).isEmpty());
 }
-
-namespace {
-
-// Answers the next modal file dialog: notes the name it offers, types `name` into its name
-// box and accepts it.
-void answerFileDialog(const QString& name, QString* offered) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, name, offered] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (offered) *offered = box ? box->text() : QStringLiteral("(no name box)");
-        if (box) box->setText(name);
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    });
-    timer->start();
-}
-
-} // namespace
 
 void TestSheetOps::saveAfterADrawingExportWithTheSharedDialog() {
     REQUIRE_SAMPLES();

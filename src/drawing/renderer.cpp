@@ -65,7 +65,12 @@ void DrawingCanvas::renderDrawing(const DrawingModel& model) {
         QPainter painter(&drawBuffer);
         drawPlan(painter, model);
     }
-    if (present) present(drawBuffer);
+    // The frame is handed over as a view of the buffer, not as a second reference to it: a
+    // reference kept by the view would make the next frame copy the whole buffer before
+    // drawing into it.
+    if (present)
+        present(QImage(drawBuffer.constBits(), drawBuffer.width(), drawBuffer.height(),
+                       drawBuffer.bytesPerLine(), drawBuffer.format()));
 }
 
 QImage DrawingCanvas::frameRgb888() const {

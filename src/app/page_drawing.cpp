@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tovera {
 
@@ -121,7 +122,10 @@ DrawingPage::DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dial
             [this](Qt::MouseButton) { FlatTabControl1MouseDown(); });
 
     shownOn_ = PaintBox1;
-    canvas_.present = [this](const QImage& frame) { PaintBox1->setFrame(frame); };
+    canvas_.present = [this](const QImage& frame) {
+        PaintBox1->setFrame(frame);
+        framePending_ = !painting_;
+    };
 }
 
 DrawingPage::~DrawingPage() {
@@ -220,11 +224,42 @@ void DrawingPage::showMessage(const QString& text) {
     dialogs_.message(text);
 }
 
+DrawingPage::FrameStamp DrawingPage::stampOf(const DrawingModel& m) {
+    FrameStamp stamp;
+    stamp.zoom = m.zoom;
+    stamp.floor = m.currentFloor;
+    stamp.origin[0] = m.gridOriginX;
+    stamp.origin[1] = m.gridOriginY;
+    stamp.pitch[0] = m.gridPitchX;
+    stamp.pitch[1] = m.gridPitchY;
+    const LineList* lines[] = {&m.lines1F, &m.lines2F, &m.lines3F, &m.extraLines1F};
+    const BoxList* boxes[] = {&m.boxes1F, &m.boxes2F, &m.boxes3F};
+    for (int k = 0; k < 4; ++k) {
+        stamp.lists[k] = lines[k]->data();
+        stamp.sizes[k] = lines[k]->size();
+    }
+    for (int k = 0; k < 3; ++k) {
+        stamp.lists[4 + k] = boxes[k]->data();
+        stamp.sizes[4 + k] = boxes[k]->size();
+    }
+    return stamp;
+}
+
 void DrawingPage::renderDrawing() {
     canvas_.renderDrawing(model_);
+    shownStamp_ = stampOf(model_);
 }
 
 void DrawingPage::PaintBox1Paint() {
+    // renderDrawing hands its frame to the drawing area, which puts it on the screen in the
+    // paint that follows: that paint completes the copy and composes nothing again, unless
+    // the drawing changed in between. Every other paint composes a new frame.
+    if (std::exchange(framePending_, false) && stampOf(model_) == shownStamp_) return;
+    painting_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{painting_};
     renderDrawing();
 }
 
@@ -318,6 +353,7 @@ void DrawingPage::PaintBox1MouseDown(Qt::MouseButton button) {
 void DrawingPage::FlatTabControl1MouseDown() {
     const int index = FlatTabControl1->currentIndex();
     if (index >= 0 && index <= 2) model_.currentFloor = index + 1;
+    framePending_ = false; // the tab control's repaint draws the floor
 }
 
 void DrawingPage::chooseFloor(int floor) {

@@ -121,6 +121,22 @@ private:
     FlatEdit* zmfile_ = nullptr;
     QList<ShellList*> dragSources_;
     QPointer<PaintBox> shownOn_; // the drawing area showing the canvas's buffer
+
+    // What the last frame was composed from: the view values and the lists (their storage
+    // and lengths; the readers never change an element in place).
+    struct FrameStamp {
+        double zoom = 0;
+        int floor = 0;
+        int32_t origin[2] = {};
+        double pitch[2] = {};
+        const void* lists[7] = {};
+        size_t sizes[7] = {};
+        bool operator==(const FrameStamp&) const = default;
+    };
+    static FrameStamp stampOf(const DrawingModel& model);
+    FrameStamp shownStamp_;
+    bool framePending_ = false; // a frame was handed to the drawing area and not yet painted
+    bool painting_ = false;     // inside the drawing area's paint event
 };
 
 } // namespace tovera

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void openReaderError();
     void clearing();
     void frameBufferIsReused();
+    void paintAfterAChangeComposesAgain();
     void veryLargeBackgroundAtStartup();
 
 private:
@@ -383,6 +384,22 @@ void TestDrawingView::frameBufferIsReused() {
         QCOMPARE(page_->PaintBox1->frame().constBits(), bits);
         QCOMPARE(page_->PaintBox1->frame(), referenceFrame(page_->model()));
     }
+}
+
+void TestDrawingView::paintAfterAChangeComposesAgain() {
+    openWithDialog(sample("three_floors.hbd"));
+    // A press hands its frame over; the model changes before the area is painted (as a
+    // reader that fails half-way leaves it): the paint shows the model as it is.
+    pressDrawingArea(Qt::LeftButton);
+    DrawingModel& model = page_->model();
+    model.lines1F.resize(2);
+    model.zoom = 1.5;
+    page_->PaintBox1->repaint();
+    QCOMPARE(shown(page_->PaintBox1), referenceFrame(model));
+    // And with the same storage and length but another floor.
+    pressDrawingArea(Qt::RightButton);
+    model.currentFloor = 3;
+    QCOMPARE(shown(page_->PaintBox1), referenceFrame(model));
 }
 
 void TestDrawingView::veryLargeBackgroundAtStartup() {

@@ -7,6 +7,7 @@
 #include "app/hinttracker.h"
 #include "app/page_drawing.h"
 #include "drawing/bmp_writer.h"
+#include "drawing/comma_locale.h"
 #include "platform/errors.h"
 #include "records/recordset.h"
 #include "support.h"
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void zoomPresses_data();
     void zoomPresses();
     void zoomHasNoUpperLimit();
+    void numbersUnderCommaLocale();
     void zoomKeepsTheTopLeftCorner();
     void floorTabs();
     void openDialogReads();
@@ -157,6 +159,23 @@ void TestDrawingView::zoomHasNoUpperLimit() {
     pressDrawingArea(Qt::RightButton);
     QCOMPARE(page_->model().zoom, 0.5 - 0.1 - 0.1);
     QVERIFY(page_->model().zoom > 0.3);
+}
+
+void TestDrawingView::numbersUnderCommaLocale() {
+    // A user whose locale writes a decimal comma sees the zoom and the areas with ".".
+    QTemporaryDir scratch;
+    const QString why = prepareCommaLocale(scratch.path());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    ScopedCLocale locale(CommaLocaleName);
+    QVERIFY(locale.ok());
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    pressDrawingArea(Qt::LeftButton);
+    openWithDialog(sample("three_floors.hbd"));
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(page_->ZoomDisp->text(), QStringLiteral(" 0.60"));
+    QCOMPARE(page_->FlatEdit1->text(), QStringLiteral("   66.25"));
+    QCOMPARE(page_->FlatEdit4->text(), QStringLiteral("    1.82"));
+    QCOMPARE(page_->FlatEdit5->text(), QStringLiteral("  127.75"));
 }
 
 void TestDrawingView::zoomKeepsTheTopLeftCorner() {

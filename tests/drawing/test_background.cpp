@@ -64,6 +64,7 @@ private Q_SLOTS:
     void layoutsMatchTheWholePicture_data();
     void layoutsMatchTheWholePicture();
     void veryLargeBitmap();
+    void runLengthBitmap();
     void refusedFiles_data();
     void refusedFiles();
 
@@ -139,6 +140,26 @@ void TestBackground::veryLargeBitmap() {
     QVERIFY2(peakKilobytes() - before < 64 * 1024,
              qPrintable(QString::number(peakKilobytes() - before)));
     QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
+}
+
+void TestBackground::runLengthBitmap() {
+    // 4 x 2 pixels, 8-bit run-length compressed, bottom row first: the bottom row all entry
+    // 1, the top row two of entry 2 and two of entry 3.
+    const int palette = 4;
+    QByteArray bytes = bmpHeader(4, 2, 8, 1, 54 + 4 * palette);
+    bytes[46] = char(palette); // colours used
+    for (int i = 0; i < palette; ++i) bytes += QByteArray(1, char(i * 60)) + "\x10\x20" + '\0';
+    bytes += QByteArray("\x04\x01\x00\x00\x02\x02\x02\x03\x00\x00\x00\x01", 12);
+    const QString path = dir_.filePath(QStringLiteral("rle.bmp"));
+    QVERIFY(writeBytes(path, bytes));
+    const QImage got = readBitmapTopLeft(path, kArea);
+    QCOMPARE(got.size(), QSize(4, 2));
+    const QRgb entry[] = {qRgb(0x20, 0x10, 0), qRgb(0x20, 0x10, 60), qRgb(0x20, 0x10, 120),
+                          qRgb(0x20, 0x10, 180)};
+    QCOMPARE(got.pixel(0, 1), entry[1]);
+    QCOMPARE(got.pixel(3, 1), entry[1]);
+    QCOMPARE(got.pixel(1, 0), entry[2]);
+    QCOMPARE(got.pixel(2, 0), entry[3]);
 }
 
 void TestBackground::refusedFiles_data() {

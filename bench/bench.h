@@ -1,6 +1,8 @@
 #pragma once
 // The benchmark groups of tovera-bench. Each group prints its figures through report().
 
+#include "drawing/model.h"
+
 #include <QString>
 #include <chrono>
 
@@ -23,7 +25,12 @@ QString scratchDir();
 // built once in the scratch folder and kept for later runs; its full path.
 QString largeStore();
 
+// A floor 1 of `count` elements (nine lines in ten, one box in ten) over a plan extent of
+// 0..1200 drawing units, the same for the same seed.
+DrawingModel randomFloor(int count, unsigned seed);
+
 void benchRender();
+void benchView(); // zoom_press_10k_ms, floor_switch_10k_ms
 void benchRead();
 void benchRecords();
 void benchSearch();

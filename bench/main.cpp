@@ -30,9 +30,10 @@ struct Group {
 };
 
 const Group kGroups[] = {
-    {"render", tovera::bench::benchRender}, {"read", tovera::bench::benchRead},
+    {"render", tovera::bench::benchRender},   {"read", tovera::bench::benchRead},
     {"records", tovera::bench::benchRecords}, {"search", tovera::bench::benchSearch},
     {"xls", tovera::bench::benchXls},         {"sheet", tovera::bench::benchSheet},
+    {"view", tovera::bench::benchView},
 };
 
 } // namespace

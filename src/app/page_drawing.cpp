@@ -15,9 +15,11 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tovera {
 
@@ -25,6 +27,32 @@ namespace {
 constexpr int MessagePanel = 2;
 const char* const DrawingPattern = "*hbd*";
 const char* const DrawingRefusal = "hbd図面ﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!";
+// The open dialog's choices, caption and patterns in turn.
+const char* const DrawingFilter = "家屋図面 (*.hbd)|*.hbd|家屋旧図面 (*.had)|*.HAD";
+// A zoom below this after a decrease goes back to the start value.
+constexpr double ZoomFloor = 0.3;
+constexpr double ZoomStart = 0.5;
+constexpr double ZoomStep = 0.1;
+
+// A "caption|patterns|caption|patterns" filter in the form the dialogs take: one
+// "caption (patterns)" choice per pair, ";;" between them. A caption that already ends with
+// its patterns in brackets is kept as it is: the dialog compares names without regard to
+// case, as the patterns were meant, so "(*.had)" lists the names matching "*.HAD".
+QString dialogFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList choices;
+    for (qsizetype k = 0; k + 1 < parts.size(); k += 2) {
+        const QString& caption = parts[k];
+        QString patterns = parts[k + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString bracketed = QLatin1Char('(') + patterns + QLatin1Char(')');
+        choices << (caption.endsWith(bracketed, Qt::CaseInsensitive)
+                        ? caption
+                        : caption + QLatin1Char(' ') + bracketed);
+    }
+    return choices.join(QStringLiteral(";;"));
+}
+
 // The bytes of the file at `path`, byte for byte. Raises EInOutError when it cannot be
 // opened or read (a folder gives the system's "is a directory" text).
 QByteArray loadWholeFile(const QString& path) {
@@ -89,12 +117,22 @@ DrawingPage::DrawingPage(QWidget* page, GaugeStatusBar& statusBar, Dialogs& dial
     PaintBox1->setGeometry(4, 4, DrawingCanvas::AreaWidth, DrawingCanvas::AreaHeight);
     setHint(PaintBox1, QStringLiteral("拡大(左ｸﾘｯｸ)縮小(右)!"), true);
     connect(PaintBox1, &PaintBox::paint, this, &DrawingPage::PaintBox1Paint);
+    connect(PaintBox1, &PaintBox::mousePressed, this, &DrawingPage::PaintBox1MouseDown);
+    connect(FlatTabControl1, &FlatTabControl::mousePressed, this,
+            [this](Qt::MouseButton) { FlatTabControl1MouseDown(); });
 
-    canvas_.present = [this](const QImage& frame) { PaintBox1->setFrame(frame); };
+    shownOn_ = PaintBox1;
+    canvas_.present = [this](const QImage& frame) {
+        PaintBox1->setFrame(frame);
+        framePending_ = !painting_;
+    };
 }
 
 DrawingPage::~DrawingPage() {
     canvas_.present = nullptr;
+    // The drawing area may outlive the page for a moment; it must not keep showing the
+    // canvas's buffer.
+    if (shownOn_) shownOn_->setFrame(QImage());
 }
 
 void DrawingPage::buildAreaGroup(QWidget* page) {
@@ -186,11 +224,42 @@ void DrawingPage::showMessage(const QString& text) {
     dialogs_.message(text);
 }
 
+DrawingPage::FrameStamp DrawingPage::stampOf(const DrawingModel& m) {
+    FrameStamp stamp;
+    stamp.zoom = m.zoom;
+    stamp.floor = m.currentFloor;
+    stamp.origin[0] = m.gridOriginX;
+    stamp.origin[1] = m.gridOriginY;
+    stamp.pitch[0] = m.gridPitchX;
+    stamp.pitch[1] = m.gridPitchY;
+    const LineList* lines[] = {&m.lines1F, &m.lines2F, &m.lines3F, &m.extraLines1F};
+    const BoxList* boxes[] = {&m.boxes1F, &m.boxes2F, &m.boxes3F};
+    for (int k = 0; k < 4; ++k) {
+        stamp.lists[k] = lines[k]->data();
+        stamp.sizes[k] = lines[k]->size();
+    }
+    for (int k = 0; k < 3; ++k) {
+        stamp.lists[4 + k] = boxes[k]->data();
+        stamp.sizes[4 + k] = boxes[k]->size();
+    }
+    return stamp;
+}
+
 void DrawingPage::renderDrawing() {
     canvas_.renderDrawing(model_);
+    shownStamp_ = stampOf(model_);
 }
 
 void DrawingPage::PaintBox1Paint() {
+    // renderDrawing hands its frame to the drawing area, which puts it on the screen in the
+    // paint that follows: that paint completes the copy and composes nothing again, unless
+    // the drawing changed in between. Every other paint composes a new frame.
+    if (std::exchange(framePending_, false) && stampOf(model_) == shownStamp_) return;
+    painting_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{painting_};
     renderDrawing();
 }
 
@@ -235,14 +304,90 @@ void DrawingPage::PaintBox1DragDrop(const ShellList* source) {
 }
 
 void DrawingPage::showDroppedDrawing(const QString& path, bool keepBytes) {
-    model_.currentFloor = 1;
+    chooseFloor(1);
     if (keepBytes) *droppedDrawing_ = loadWholeFile(path);
-    readDrawingFile(model_, *this, path);
+    ReadResult result;
+    try {
+        result = readDrawingFile(model_, *this, path);
+    } catch (...) {
+        // A file that could not be read is not kept for registration.
+        if (keepBytes) droppedDrawing_->clear();
+        throw;
+    }
+    if (result == ReadResult::Refused) {
+        // Not a drawing: the view shows the emptied lists; the file is neither announced
+        // nor kept for registration.
+        if (keepBytes) droppedDrawing_->clear();
+        model_.resetGridOrigin();
+        renderDrawing();
+        return;
+    }
     setMessagePanel(QStringLiteral("図面読込..."));
     model_.resetGridOrigin();
     renderDrawing();
     zmfile_->setText(path);
     setMessagePanel(zmfile_->text() + QStringLiteral("をﾄﾞﾛｯﾌﾟ表示しました。"));
+}
+
+// ---- Zoom, floors, the open dialog, clearing
+
+void DrawingPage::PaintBox1MouseDown(Qt::MouseButton button) {
+    QString message;
+    if (button == Qt::RightButton) {
+        model_.zoom -= ZoomStep;
+        if (model_.zoom < ZoomFloor) {
+            model_.zoom = ZoomStart;
+            message = QStringLiteral("縮小限度！");
+        } else {
+            message = QStringLiteral("縮小！");
+        }
+    } else {
+        model_.zoom += ZoomStep;
+        message = QStringLiteral("拡大！");
+    }
+    ZoomDisp->setText(formatZoom(model_.zoom));
+    renderDrawing();
+    setMessagePanel(message);
+}
+
+void DrawingPage::FlatTabControl1MouseDown() {
+    const int index = FlatTabControl1->currentIndex();
+    if (index >= 0 && index <= 2) model_.currentFloor = index + 1;
+    framePending_ = false; // the tab control's repaint draws the floor
+}
+
+void DrawingPage::chooseFloor(int floor) {
+    model_.currentFloor = floor;
+    if (floor >= 1 && floor <= 3) FlatTabControl1->setCurrentIndex(floor - 1);
+}
+
+QString DrawingPage::drawingOpenFilter() {
+    return dialogFilter(QString::fromUtf8(DrawingFilter));
+}
+
+void DrawingPage::ZmReadClick() {
+    FileDialogRequest request;
+    request.filter = drawingOpenFilter();
+    const QString path = dialogs_.openFile(request);
+    if (path.isEmpty()) return;
+    const ReadResult result = readDrawingFile(model_, *this, path);
+    model_.resetGridOrigin();
+    renderDrawing();
+    if (result == ReadResult::Refused) return; // the reader has said why
+    if (zmfile_) zmfile_->setText(path);
+    setMessagePanel(path + QStringLiteral("を読込みました。"));
+}
+
+void DrawingPage::zclear() {
+    for (FlatEdit* box : {FlatEdit1, FlatEdit2, FlatEdit3, FlatEdit4, FlatEdit5}) box->clear();
+    for (int floor = 1; floor <= 3; ++floor) {
+        model_.currentFloor = floor;
+        model_.clearCurrentFloor();
+    }
+    // The drawing opened next is drawn on the floor its tab names.
+    chooseFloor(1);
+    renderDrawing();
+    if (zmfile_) zmfile_->clear();
 }
 
 } // namespace tovera

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 class QGroupBox;
 class QLabel;
@@ -81,6 +82,28 @@ public:
     void PaintBox1DragDrop(const ShellList* source);
     FileDrop* FileDrop4 = nullptr;
 
+    // A mouse press on the drawing area: the right button zooms out by 0.1 (below 0.3 the
+    // zoom goes back to 0.5), any other zooms in by 0.1; ZoomDisp, the frame and the
+    // message panel follow.
+    void PaintBox1MouseDown(Qt::MouseButton button);
+    // A mouse press on the floor tabs: the floor of the active tab becomes the current one.
+    // The tab control's own repaint draws it.
+    void FlatTabControl1MouseDown();
+    // The toolbar button 図面読込: a drawing file chosen in the shared open dialog is read
+    // and shown on the floor shown before, at the same zoom. Raises what readDrawingFile
+    // raises.
+    void ZmReadClick();
+    // Empties the view: the five area boxes, the three floors (their elements released) and
+    // zmfile; floor 1 with its tab becomes current and the background and grid are drawn.
+    // Areas, pitches, origins and zoom keep their values.
+    void zclear();
+    // Makes `floor` (1, 2 or 3) the current floor and its tab the active one, without a
+    // redraw; other values only set the model's currentFloor.
+    void chooseFloor(int floor);
+
+    // The filter of the open dialog of ZmReadClick, as the dialog takes it.
+    static QString drawingOpenFilter();
+
 private:
     // The paint event of the drawing area: renderDrawing and nothing else.
     void PaintBox1Paint();
@@ -97,6 +120,23 @@ private:
     QByteArray* droppedDrawing_ = nullptr;
     FlatEdit* zmfile_ = nullptr;
     QList<ShellList*> dragSources_;
+    QPointer<PaintBox> shownOn_; // the drawing area showing the canvas's buffer
+
+    // What the last frame was composed from: the view values and the lists (their storage
+    // and lengths; the readers never change an element in place).
+    struct FrameStamp {
+        double zoom = 0;
+        int floor = 0;
+        int32_t origin[2] = {};
+        double pitch[2] = {};
+        const void* lists[7] = {};
+        size_t sizes[7] = {};
+        bool operator==(const FrameStamp&) const = default;
+    };
+    static FrameStamp stampOf(const DrawingModel& model);
+    FrameStamp shownStamp_;
+    bool framePending_ = false; // a frame was handed to the drawing area and not yet painted
+    bool painting_ = false;     // inside the drawing area's paint event
 };
 
 } // namespace tovera

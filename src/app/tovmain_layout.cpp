@@ -108,6 +108,7 @@ void Tovmain::buildLayout() {
     buildPages(content);
     buildStrip(content);
     installDrops();
+    connect(ZmRead, &QToolButton::clicked, drawingPage_, &DrawingPage::ZmReadClick);
 }
 
 void Tovmain::buildToolbars() {

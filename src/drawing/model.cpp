@@ -3,7 +3,8 @@
 #include "drawing/host.h"
 
 #include <QString>
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 
 namespace tovera {
 
@@ -58,10 +59,28 @@ size_t DrawingModel::floorElementCount(int floor) const {
     }
 }
 
+namespace {
+
+// " %<width>.2f" as C's printf writes it in the "C" locale: "." whatever the user's
+// locale (the C library's own printf would take the decimal comma of a German one).
+QString formatFixed2(double value, int width) {
+    char digits[400]; // the longest double has 309 digits before the point
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 2);
+    const int length = int(result.ptr - digits);
+    QString text(1 + std::max(width, length) - length, QLatin1Char(' '));
+    text += QLatin1String(digits, length);
+    return text;
+}
+
+} // namespace
+
 QString formatArea(double value) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, " %7.2f", value);
-    return QString::fromLatin1(buf);
+    return formatFixed2(value, 7);
+}
+
+QString formatZoom(double value) {
+    return formatFixed2(value, 1);
 }
 
 void showAreas(const DrawingModel& model, DrawingHost& host) {

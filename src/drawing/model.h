@@ -18,8 +18,8 @@ struct TLine {
     int32_t x2 = 0;
     int32_t y2 = 0;
     uint32_t color = 0;
-    int32_t layer = 0;  // layer-0 lines are drawn a second time above the others
-    QByteArray text;    // code page 932 bytes as read; never drawn
+    int32_t layer = 0; // layer-0 lines are drawn a second time above the others
+    QByteArray text;   // code page 932 bytes as read; never drawn
     bool operator==(const TLine&) const = default;
 };
 
@@ -50,7 +50,7 @@ struct DrawingModel {
     double areaF2 = 0;
     double areaF3 = 0;
     double kenLength = 0;
-    double zoom = 0.5;       // pixels per drawing unit
+    double zoom = 0.5;        // pixels per drawing unit
     int32_t currentFloor = 1; // 1, 2 or 3; any other value shows only the background
 
     // Empties all seven lists.
@@ -69,6 +69,9 @@ struct DrawingModel {
 
 // One area value as the area boxes show it: " %7.2f" as C's printf formats it.
 QString formatArea(double value);
+
+// The zoom as ZoomDisp shows it after a press: " %1.2f" as C's printf formats it.
+QString formatZoom(double value);
 
 // Writes the three areas, their total and the ken length into the host's area boxes.
 void showAreas(const DrawingModel& model, DrawingHost& host);

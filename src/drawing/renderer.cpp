@@ -1,15 +1,12 @@
 #include "drawing/renderer.h"
 
+#include "drawing/bitmapfile.h"
 #include "drawing/render_fast.h"
 #include "drawing/render_plan.h"
 #include "platform/errors.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace tovera {
@@ -18,33 +15,6 @@ namespace {
 
 constexpr int kWhiteWidth = 974; // the white picture made when there is no background file
 constexpr int kWhiteHeight = 718;
-
-// Reads `fileName` as a Windows bitmap of any depth, as 32-bit RGB. Raises EInOutError
-// when the file cannot be opened, EInvalidGraphic when it is not a bitmap.
-QImage loadBitmap(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Ask the system for the reason, as an open of the file would report it.
-        const QByteArray local = QFile::encodeName(fileName);
-        errno = 0;
-        if (std::FILE* f = std::fopen(local.constData(), "rb")) {
-            std::fclose(f);
-            throwOpenError(fileName, EIO);
-        }
-        throwOpenError(fileName, errno ? errno : EIO);
-    }
-    // Only the "BM" signature is a Windows bitmap; anything else is refused even when some
-    // other reader could take it. The picture is read from the file as it goes (Qt's
-    // allocation limit refuses absurd sizes), never slurped whole.
-    QImage image;
-    if (file.peek(2) == "BM") {
-        QImageReader reader(&file, "BMP");
-        reader.setDecideFormatFromContent(false);
-        image = reader.read();
-    }
-    if (image.isNull()) throw EInvalidGraphic(QStringLiteral("ビットマップイメージが不正です"));
-    return image.convertToFormat(QImage::Format_RGB32);
-}
 
 // Cuts or extends `image` to `size`, keeping its top-left content; added area is white.
 QImage fitToArea(const QImage& image, const QSize& size) {
@@ -65,7 +35,7 @@ void DrawingCanvas::prepareCanvas(DrawingModel& model, const QString& fileName) 
     QImage background;
     QString file;
     if (!fileName.isEmpty() && QFileInfo(fileName).isFile()) {
-        background = loadBitmap(fileName); // raises before either picture changes
+        background = readBitmapTopLeft(fileName, areaSize); // raises before either picture changes
         file = fileName;
     } else {
         background = QImage(kWhiteWidth, kWhiteHeight, QImage::Format_RGB32);
@@ -95,7 +65,12 @@ void DrawingCanvas::renderDrawing(const DrawingModel& model) {
         QPainter painter(&drawBuffer);
         drawPlan(painter, model);
     }
-    if (present) present(drawBuffer);
+    // The frame is handed over as a view of the buffer, not as a second reference to it: a
+    // reference kept by the view would make the next frame copy the whole buffer before
+    // drawing into it.
+    if (present)
+        present(QImage(drawBuffer.constBits(), drawBuffer.width(), drawBuffer.height(),
+                       drawBuffer.bytesPerLine(), drawBuffer.format()));
 }
 
 QImage DrawingCanvas::frameRgb888() const {

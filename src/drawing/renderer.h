@@ -36,8 +36,10 @@ public:
     QSize areaSize{AreaWidth, AreaHeight};
 
     // Called with the finished frame at the end of every renderDrawing (the copy to the
-    // drawing area). May be empty (the command and benchmarks). The frame is the canvas's
-    // own buffer: copy it to keep it.
+    // drawing area). May be empty (the command and benchmarks). The frame is a view of the
+    // canvas's own buffer, drawBuffer, holding no reference to it: it shows each later frame
+    // too, and stays valid until the buffer is made anew (prepareCanvas, a change of size,
+    // each followed by a new call) or the canvas goes. Copy it to keep a frame.
     std::function<void(const QImage&)> present;
 
     // Empties the model's current floor, then sets up both pictures from `fileName` (a
@@ -51,9 +53,9 @@ public:
     // The window caption after prepareCanvas: "Tovera : " followed by backgroundFile.
     QString caption() const;
 
-    // Composes one full frame of `model` into drawBuffer (reused from frame to frame) and
-    // calls `present`. Never fails: empty lists draw nothing, coordinates outside the
-    // buffer are clipped.
+    // Composes one full frame of `model` into drawBuffer (made once, reused for every frame
+    // of the same size) and calls `present`. Never fails: empty lists draw nothing, coordinates
+    // outside the buffer are clipped.
     void renderDrawing(const DrawingModel& model);
 
     // The last frame as a 24-bit picture (red, green, blue bytes; no alpha).

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QUrl>
 
@@ -65,6 +66,10 @@ private Q_SLOTS:
     void outsideDropOnTheFloorTabs_data();
     void outsideDropOnTheFloorTabs();
     void refusedFloorTabsDropOnlyEmptiesDroppedDrawing();
+    void dropsShowFloorOneAndItsTab_data();
+    void dropsShowFloorOneAndItsTab();
+    void droppedFileThatIsNoDrawing_data();
+    void droppedFileThatIsNoDrawing();
     void unreadableDroppedDrawingFails();
     void noOtherControlTakesOutsideDrops();
     void listDragOntoTheDrawingArea();
@@ -183,6 +188,91 @@ void TestDrops::refusedFloorTabsDropOnlyEmptiesDroppedDrawing() {
         QCOMPARE(w_->zmfile->text(), QStringLiteral("before"));
         QCOMPARE(w_->statusMessage(), QStringLiteral("status before"));
     }
+}
+
+void TestDrops::dropsShowFloorOneAndItsTab_data() {
+    QTest::addColumn<bool>("fromList");
+    QTest::newRow("from outside") << false;
+    QTest::newRow("from a side-bar list") << true;
+}
+
+void TestDrops::dropsShowFloorOneAndItsTab() {
+    QFETCH(bool, fromList);
+    DrawingPage& page = w_->drawingPage();
+    w_->show();
+    w_->showPage(2);
+    QVERIFY(QTest::qWaitForWindowExposed(w_));
+    QTabBar* tabs = page.FlatTabControl1->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+    QCOMPARE(page.model().currentFloor, 2);
+    const QString plan = dir_ + "/plan.hbd";
+    std::unique_ptr<QMimeData> data;
+    if (fromList) {
+        page.ShellListView2->showFolder(dir_);
+        QTRY_VERIFY(page.ShellListView2->selectPath(plan));
+        data.reset(page.ShellListView2->dragData());
+    } else {
+        data = filesData({plan});
+    }
+    QVERIFY(dropOn(page.PaintBox1, *data));
+    QCOMPARE(page.model().currentFloor, 1);
+    QCOMPARE(page.FlatTabControl1->currentIndex(), 0);
+    // Floor 1 of the drawing is what the area shows.
+    DrawingCanvas reference;
+    DrawingModel empty;
+    reference.prepareCanvas(empty, QString());
+    reference.renderDrawing(page.model());
+    QVERIFY(!page.model().lines1F.empty());
+    QCOMPARE(page.PaintBox1->frame(), reference.drawBuffer);
+    QCOMPARE(page.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             reference.drawBuffer);
+}
+
+void TestDrops::droppedFileThatIsNoDrawing_data() {
+    QTest::addColumn<bool>("fromList");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("shown"); // the box or error dialog
+    const QByteArray refused("$HEADERPAS\r\n1\r\n");
+    const QByteArray broken("$headerpas\r\n1\r\n2\r\nthree\r\n");
+    const QString notDrawing = QStringLiteral("家屋図面(木造)ではありません!");
+    const QString notNumber = QStringLiteral("入力値が数値ではありません.");
+    QTest::newRow("header refused, from outside") << false << refused << notDrawing;
+    QTest::newRow("header refused, from a list") << true << refused << notDrawing;
+    QTest::newRow("reader error, from outside") << false << broken << notNumber;
+    QTest::newRow("reader error, from a list") << true << broken << notNumber;
+}
+
+void TestDrops::droppedFileThatIsNoDrawing() {
+    // The name passes but the reader refuses the file or fails on it: the file is not
+    // announced as shown, and a file dropped from outside is not kept for registration.
+    QFETCH(bool, fromList);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, shown);
+    DrawingPage& page = w_->drawingPage();
+    const QString plan = dir_ + "/plan.hbd";
+    QVERIFY(dropOn(page.FlatTabControl1, *filesData({plan})));
+    const QString path = dir_ + "/other.hbd";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    w_->showStatus(QStringLiteral("before"));
+    w_->droppedDrawing() = "kept";
+    run_->dialogs.clear();
+    std::unique_ptr<QMimeData> data;
+    if (fromList) {
+        page.ShellListView2->showFolder(dir_);
+        QTRY_VERIFY(page.ShellListView2->selectPath(path));
+        data.reset(page.ShellListView2->dragData());
+    } else {
+        data = filesData({path});
+    }
+    QVERIFY(dropOn(page.PaintBox1, *data));
+    QCOMPARE(run_->dialogs.messages(), QStringList{shown});
+    QCOMPARE(w_->zmfile->text(), plan);
+    QCOMPARE(w_->statusMessage(), QStringLiteral("before"));
+    QCOMPARE(w_->droppedDrawing(), fromList ? QByteArray("kept") : QByteArray());
+    QCOMPARE(page.model().lines1F.size(), size_t(0)); // the reader emptied the lists
 }
 
 void TestDrops::unreadableDroppedDrawingFails() {

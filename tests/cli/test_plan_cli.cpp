@@ -1,3 +1,5 @@
+#include "drawing/comma_locale.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -15,8 +17,10 @@ struct Run {
     QString err;
 };
 
-Run cli(const QStringList& args) {
+Run cli(const QStringList& args,
+        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"), args);
     Run run;
     if (!process.waitForFinished(60000)) return run;
@@ -152,6 +156,30 @@ private Q_SLOTS:
         const QJsonObject box = model.value("boxes2F").toArray()[0].toObject();
         QCOMPARE(box.value("color").toInteger(), 16711680);
         QCOMPARE(model.value("gridPitchX").toDouble(), 40.5);
+    }
+
+    void dumpUnderCommaLocale() {
+        // The user's locale writes a decimal comma; the area boxes keep their ".".
+        QTemporaryDir dir;
+        const QString why = tovera::testing::prepareCommaLocale(dir.path());
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        const QString drawing = dir.filePath("a.hbd");
+        QVERIFY(writeFile(drawing, smallDrawing()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(tovera::testing::CommaLocaleName));
+        env.insert(QStringLiteral("LANG"), QString::fromLatin1(tovera::testing::CommaLocaleName));
+        const Run run = cli({"plan", "dump", "--file", drawing}, env);
+        QCOMPARE(run.status, 0);
+        const QJsonObject boxes =
+            QJsonDocument::fromJson(run.out).object().value("areaBoxes").toObject();
+        QCOMPARE(boxes.value("F1").toString(), QStringLiteral("  120.50"));
+        QCOMPARE(boxes.value("F2").toString(), QStringLiteral("   30.00"));
+        QCOMPARE(boxes.value("F3").toString(), QStringLiteral("    0.00"));
+        QCOMPARE(boxes.value("ken").toString(), QStringLiteral("    1.82"));
+        QCOMPARE(boxes.value("total").toString(), QStringLiteral("  150.50"));
+        const QJsonObject model =
+            QJsonDocument::fromJson(run.out).object().value("model").toObject();
+        QCOMPARE(model.value("kenLength").toDouble(), 1.82);
     }
 
     void dumpMissingStoredFile() {

@@ -117,6 +117,9 @@ Q_SIGNALS:
 private:
     // Makes record `index` (valid) current, shows it and runs afterScroll.
     void moveTo(int index);
+    // Writes the changed columns `which` of the edited or inserted record (inside the
+    // post's transaction) and returns the record's rowid.
+    qint64 write(const QList<int>& which);
 
     struct Impl;
     Impl* d;

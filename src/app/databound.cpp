@@ -61,12 +61,17 @@ void FieldBinding::setShownText(const QString& text) {
     if (!control_) return;
     const bool was = loading_;
     loading_ = true;
-    if (memo_)
+    if (memo_) {
         memo_->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    else if (line_)
-        line_->setText(text);
-    else if (combo_)
-        combo_->setCurrentIndex(combo_->findText(text));
+    } else {
+        // The list opens on the entry of the value shown (none for a free text).
+        if (combo_) combo_->setCurrentIndex(combo_->findText(text));
+        // A box shows the beginning of a new text; a box being typed in keeps its place.
+        if (line_ && (line_->text() != text || !line_->hasFocus())) {
+            line_->setText(text);
+            line_->setCursorPosition(0);
+        }
+    }
     loading_ = was;
 }
 
@@ -91,14 +96,16 @@ void FieldBinding::updateRecord() {
 
 void FieldBinding::userChanged() {
     if (loading_ || !recordsAlive_) return;
-    if (!modified_ && records_.state() == RecordSet::State::Closed) {
+    if (records_.state() == RecordSet::State::Closed) {
         // Nothing to edit: the key is refused.
         dialogs_.beep();
         reset();
         return;
     }
     const QString typed = shownText();
-    if (!modified_) {
+    // Typing starts an edit also in a box already marked changed (a copy or a refused
+    // leave in browse mode).
+    if (records_.state() == RecordSet::State::Browsing) {
         try {
             records_.edit(); // may start an insertion, which shows an empty record
         } catch (const std::exception& e) {
@@ -112,6 +119,9 @@ void FieldBinding::userChanged() {
 }
 
 void FieldBinding::picked() {
+    // Choosing the entry the record holds changes nothing.
+    if (!modified_ && recordsAlive_ && records_.isOpen() && shownText() == records_.text(column_))
+        return;
     userChanged();
     if (!writeAtOnce_ || !modified_) return;
     try {

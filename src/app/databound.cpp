@@ -1,5 +1,6 @@
 #include "app/databound.h"
 
+#include "app/dateface.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
@@ -186,6 +187,7 @@ DatePicker::DatePicker(QWidget* parent)
     edit_->setMinimumDate(kEmptyFace);
     edit_->setSpecialValueText(QStringLiteral(" "));
     edit_->setDate(kEmptyFace);
+    new DateFace(edit_);
     connect(edit_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
         if (loading_ || d == kEmptyFace) return;
         check_->setChecked(true);
@@ -211,9 +213,10 @@ void DatePicker::pick(const QDate& date) {
 
 void DatePicker::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int box = 18;
-    check_->setGeometry(2, (height() - box) / 2, box, box);
-    edit_->setGeometry(box + 4, 0, std::max(0, width() - box - 4), height());
+    // The check box takes no more room than its mark, so that the date has the rest.
+    const int box = std::min(check_->sizeHint().width(), 16);
+    check_->setGeometry(1, (height() - box) / 2, box, box);
+    edit_->setGeometry(box + 2, 0, std::max(0, width() - box - 2), height());
 }
 
 DateBinding::DateBinding(DatePicker* picker, RecordSet& records, const QString& column,
@@ -234,6 +237,8 @@ void DateBinding::load() {
 }
 
 void DateBinding::picked(const QDate& date) {
+    // Only a real change of the date starts an edit.
+    if (records_.isOpen() && records_.value(column_).toDateTime().date() == date) return;
     try {
         records_.edit();
         records_.setValue(column_, QDateTime(date, time_));

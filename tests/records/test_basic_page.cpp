@@ -370,6 +370,67 @@ private Q_SLOTS:
         QVERIFY(list->currentText() != value);
     }
 
+    // Each date picker shows its whole date at its place and size.
+    void datesShowWhole_data() {
+        QTest::addColumn<QString>("column");
+        QTest::newRow("survey") << QStringLiteral("日付");
+        QTest::newRow("validity") << QStringLiteral("有効開始");
+        QTest::newRow("registration") << QStringLiteral("登記日");
+    }
+    void datesShowWhole() {
+        QFETCH(QString, column);
+        DatePicker* picker = page->datePicker(column);
+        const QRect place = picker->geometry();
+        QVERIFY(picker->parentWidget()->rect().contains(place));
+        store(1, column, QStringLiteral("2028-12-28T16:08:06.000"));
+        QLineEdit* face = picker->dateEdit()->findChild<QLineEdit*>();
+        QVERIFY(face);
+        QCOMPARE(face->text(), QStringLiteral("2028年12月28日"));
+        face->grab();
+        const QFontMetrics metrics(face->font());
+        QVERIFY2(metrics.horizontalAdvance(face->text()) + 4 <= face->width(),
+                 qPrintable(QStringLiteral("%1 px of text in %2 px")
+                                .arg(metrics.horizontalAdvance(face->text()))
+                                .arg(face->width())));
+        QVERIFY(face->font().pixelSize() >= 9);
+        QVERIFY(face->geometry().right() < picker->dateEdit()->width());
+        QCOMPARE(picker->geometry(), place);
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+    }
+
+    // A year typed into a picker is taken and starts an edit; typing the date it already
+    // shows starts none.
+    void typedYearIsTaken_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("survey") << QStringLiteral("日付") << QTime(16, 1, 0);
+        QTest::newRow("validity") << QStringLiteral("有効開始") << QTime(16, 8, 6);
+        QTest::newRow("registration") << QStringLiteral("登記日") << QTime(16, 9, 13);
+    }
+    void typedYearIsTaken() {
+        QFETCH(QString, column);
+        QFETCH(QTime, time);
+        store(1, column, QStringLiteral("2021-01-05T10:00:00.000"));
+        DatePicker* picker = page->datePicker(column);
+        QLineEdit* face = picker->dateEdit()->findChild<QLineEdit*>();
+        // The year as it stands: nothing changes.
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(picker->dateEdit(), QStringLiteral("2021"));
+        QCOMPARE(picker->date(), QDate(2021, 1, 5));
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+        // Another year.
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(picker->dateEdit(), QStringLiteral("1999"));
+        QCOMPARE(picker->date(), QDate(1999, 1, 5));
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QCOMPARE(records->value(column).toDateTime(), QDateTime(QDate(1999, 1, 5), time));
+        QTest::mouseClick(button(RecordNavigator::Post), Qt::LeftButton);
+        QCOMPARE(
+            stored(column, 1).toString(),
+            QDateTime(QDate(1999, 1, 5), time).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")));
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
     // The window releases its record set before its pages; the controls outlive it safely.
     void recordSetReleasedFirst() {
         QLineEdit* name = box(QStringLiteral("所有者氏名"));

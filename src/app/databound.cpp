@@ -188,14 +188,17 @@ DatePicker::DatePicker(QWidget* parent)
     edit_->setSpecialValueText(QStringLiteral(" "));
     edit_->setDate(kEmptyFace);
     new DateFace(edit_);
+    edit_->installEventFilter(this); // after the face's own filters, so it runs first
     connect(edit_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
         if (loading_ || d == kEmptyFace) return;
+        provisional_ = false;
         check_->setChecked(true);
         Q_EMIT datePicked(d);
     });
 }
 
 void DatePicker::showDate(const QDate& date) {
+    provisional_ = false;
     loading_ = true;
     const bool valid = date.isValid() && date > kEmptyFace;
     check_->setChecked(valid);
@@ -209,6 +212,21 @@ QDate DatePicker::date() const {
 
 void DatePicker::pick(const QDate& date) {
     edit_->setDate(date);
+}
+
+bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != edit_) return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn && edit_->date() == kEmptyFace && !edit_->isReadOnly()) {
+        loading_ = true;
+        edit_->setDate(QDate::currentDate());
+        loading_ = false;
+        provisional_ = true;
+        edit_->setSelectedSection(QDateTimeEdit::YearSection);
+    } else if (event->type() == QEvent::FocusOut && provisional_ &&
+               static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        showDate(QDate());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DatePicker::resizeEvent(QResizeEvent* event) {

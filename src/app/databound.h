@@ -74,7 +74,9 @@ private:
 };
 
 // A date picker with a check box and the long date format. It keeps the time of day it
-// was given; a NULL date shows as an unchecked box with an empty face.
+// was given; a NULL date shows as an unchecked box with an empty face. Entering an empty
+// face shows today's date to type over (its year selected); leaving it unchanged empties
+// the face again, and only a typed or picked date is reported.
 class DatePicker : public QWidget {
     Q_OBJECT
 public:
@@ -93,11 +95,13 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QCheckBox* check_;
     QDateEdit* edit_;
     bool loading_ = false;
+    bool provisional_ = false; // today's date shown in an empty face, not yet taken
 };
 
 // Binds a DatePicker to a date column: showing a record puts the column's date into the

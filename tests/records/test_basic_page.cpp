@@ -431,6 +431,32 @@ private Q_SLOTS:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
+    // An empty face (a NULL date) shows today's date to type over once entered; a typed
+    // year is taken, and leaving without typing empties the face again.
+    void typingIntoAnEmptyFace() {
+        DatePicker* picker = page->datePicker(QStringLiteral("登記日"));
+        QDateEdit* edit = picker->dateEdit();
+        QLineEdit* face = edit->findChild<QLineEdit*>();
+        QVERIFY(!picker->date().isValid());
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QCOMPARE(picker->date(), QDate::currentDate());
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_VERIFY(!picker->date().isValid());
+        QCOMPARE(face->text().trimmed(), QString());
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(edit, QStringLiteral("1999"));
+        const QDate typed(1999, QDate::currentDate().month(), QDate::currentDate().day());
+        QCOMPARE(picker->date(), typed);
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_VERIFY(!edit->hasFocus());
+        QCOMPARE(picker->date(), typed);
+        QCOMPARE(records->value(QStringLiteral("登記日")).toDateTime(),
+                 QDateTime(typed, QTime(16, 9, 13)));
+    }
+
     // The window releases its record set before its pages; the controls outlive it safely.
     void recordSetReleasedFirst() {
         QLineEdit* name = box(QStringLiteral("所有者氏名"));

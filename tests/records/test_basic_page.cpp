@@ -457,6 +457,38 @@ private Q_SLOTS:
                  QDateTime(typed, QTime(16, 9, 13)));
     }
 
+    // A move refused by a lock leaves the record shown current, so Delete record removes
+    // the record the boxes show.
+    void refusedMoveKeepsTheRecordShown() {
+        records->closeDiscarding();
+        connection->close();
+        // With a rollback journal a connection holding an exclusive lock keeps all readers out.
+        QCOMPARE(test::fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
+                 QStringLiteral("delete"));
+        QVERIFY(openAtStartup(path, *connection, *records, *districts, dialogs));
+        dialogs.clear();
+        {
+            Connection other;
+            other.open(connectionStringFor(path));
+            QSqlQuery q(other.database());
+            QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        }
+        QCOMPARE(dialogs.messages(),
+                 QStringList{QStringLiteral(
+                     "データベースファイルは他のユーザーが使用中でロックされています.")});
+        QCOMPARE(records->currentIndex(), 0);
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("1"));
+        QCOMPARE(box(QStringLiteral("１Ｆ"))->text(), QStringLiteral("62.1"));
+        QVERIFY(button(RecordNavigator::Next)->isEnabled());
+        QTest::mouseClick(button(RecordNavigator::Delete), Qt::LeftButton);
+        QCOMPARE(test::fileValue(path, QStringLiteral("SELECT group_concat(No) FROM 基本データ"))
+                     .toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("2"));
+    }
+
     // The window releases its record set before its pages; the controls outlive it safely.
     void recordSetReleasedFirst() {
         QLineEdit* name = box(QStringLiteral("所有者氏名"));

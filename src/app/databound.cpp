@@ -28,6 +28,10 @@ FieldBinding::FieldBinding(QWidget* control, RecordSet& records, const QString& 
     combo_ = qobject_cast<QComboBox*>(control);
     memo_ = qobject_cast<QPlainTextEdit*>(control);
     if (combo_ && combo_->isEditable()) line_ = combo_->lineEdit();
+    if (combo_) {
+        list_ = combo_->view(); // made before any filter is in place
+        list_->installEventFilter(this);
+    }
     control->installEventFilter(this);
     if (line_) {
         line_->installEventFilter(this);
@@ -149,6 +153,16 @@ void FieldBinding::leave() {
 }
 
 bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
+    if (list_ && watched == list_) {
+        // The list opens on the entry of the text shown, also of a text just typed.
+        if (event->type() == QEvent::Show) {
+            const QModelIndex at =
+                combo_->model()->index(combo_->findText(shownText()), combo_->modelColumn());
+            list_->setCurrentIndex(at);
+            if (at.isValid()) list_->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        }
+        return QObject::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::FocusOut: {
         const auto* f = static_cast<QFocusEvent*>(event);

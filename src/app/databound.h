@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <exception>
 
+class QAbstractItemView;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -64,6 +65,7 @@ private:
     QLineEdit* line_ = nullptr;
     QComboBox* combo_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
+    QAbstractItemView* list_ = nullptr; // a combo box's list
     RecordSet& records_;
     QPointer<RecordSet> recordsAlive_; // the window may release the record set first
     QString column_;

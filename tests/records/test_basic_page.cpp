@@ -370,6 +370,35 @@ private Q_SLOTS:
         QVERIFY(list->currentText() != value);
     }
 
+    // A text typed into a combo box: its list opens on that entry, or on none.
+    void listOpensOnTypedText_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("entry");
+        QTest::newRow("an entry") << QStringLiteral("木瓦平") << 4;
+        QTest::newRow("free text") << QStringLiteral("鉄骨") << -1;
+    }
+    void listOpensOnTypedText() {
+        QFETCH(QString, typed);
+        QFETCH(int, entry);
+        store(1, QStringLiteral("構造"), QStringLiteral("RCﾌﾟﾚ陸２"));
+        QComboBox* list = combo(QStringLiteral("構造"));
+        list->lineEdit()->selectAll();
+        list->setFocus();
+        for (const QChar c : typed) // typed characters beyond ASCII
+            QTest::sendKeyEvent(QTest::Click, list->lineEdit(), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+        QCOMPARE(list->currentText(), typed);
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QTest::keyClick(list, Qt::Key_F4);
+        QTRY_VERIFY(list->view()->isVisible());
+        QCOMPARE(list->view()->currentIndex().row(), entry);
+        QTest::keyClick(list->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!list->view()->isVisible());
+        QCOMPARE(list->currentText(), typed);
+        QTest::mouseClick(button(RecordNavigator::Post), Qt::LeftButton);
+        QCOMPARE(stored(QStringLiteral("構造"), 1).toString(), typed);
+    }
+
     // Each date picker shows its whole date at its place and size.
     void datesShowWhole_data() {
         QTest::addColumn<QString>("column");

@@ -1,5 +1,6 @@
 #include "app/databound.h"
 
+#include "app/dateface.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
@@ -27,6 +28,10 @@ FieldBinding::FieldBinding(QWidget* control, RecordSet& records, const QString& 
     combo_ = qobject_cast<QComboBox*>(control);
     memo_ = qobject_cast<QPlainTextEdit*>(control);
     if (combo_ && combo_->isEditable()) line_ = combo_->lineEdit();
+    if (combo_) {
+        list_ = combo_->view(); // made before any filter is in place
+        list_->installEventFilter(this);
+    }
     control->installEventFilter(this);
     if (line_) {
         line_->installEventFilter(this);
@@ -61,12 +66,17 @@ void FieldBinding::setShownText(const QString& text) {
     if (!control_) return;
     const bool was = loading_;
     loading_ = true;
-    if (memo_)
+    if (memo_) {
         memo_->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    else if (line_)
-        line_->setText(text);
-    else if (combo_)
-        combo_->setCurrentIndex(combo_->findText(text));
+    } else {
+        // The list opens on the entry of the value shown (none for a free text).
+        if (combo_) combo_->setCurrentIndex(combo_->findText(text));
+        // A box shows the beginning of a new text; a box being typed in keeps its place.
+        if (line_ && (line_->text() != text || !line_->hasFocus())) {
+            line_->setText(text);
+            line_->setCursorPosition(0);
+        }
+    }
     loading_ = was;
 }
 
@@ -91,14 +101,16 @@ void FieldBinding::updateRecord() {
 
 void FieldBinding::userChanged() {
     if (loading_ || !recordsAlive_) return;
-    if (!modified_ && records_.state() == RecordSet::State::Closed) {
+    if (records_.state() == RecordSet::State::Closed) {
         // Nothing to edit: the key is refused.
         dialogs_.beep();
         reset();
         return;
     }
     const QString typed = shownText();
-    if (!modified_) {
+    // Typing starts an edit also in a box already marked changed (a copy or a refused
+    // leave in browse mode).
+    if (records_.state() == RecordSet::State::Browsing) {
         try {
             records_.edit(); // may start an insertion, which shows an empty record
         } catch (const std::exception& e) {
@@ -112,6 +124,9 @@ void FieldBinding::userChanged() {
 }
 
 void FieldBinding::picked() {
+    // Choosing the entry the record holds changes nothing.
+    if (!modified_ && recordsAlive_ && records_.isOpen() && shownText() == records_.text(column_))
+        return;
     userChanged();
     if (!writeAtOnce_ || !modified_) return;
     try {
@@ -138,6 +153,16 @@ void FieldBinding::leave() {
 }
 
 bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
+    if (list_ && watched == list_) {
+        // The list opens on the entry of the text shown, also of a text just typed.
+        if (event->type() == QEvent::Show) {
+            const QModelIndex at =
+                combo_->model()->index(combo_->findText(shownText()), combo_->modelColumn());
+            list_->setCurrentIndex(at);
+            if (at.isValid()) list_->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        }
+        return QObject::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::FocusOut: {
         const auto* f = static_cast<QFocusEvent*>(event);
@@ -176,14 +201,18 @@ DatePicker::DatePicker(QWidget* parent)
     edit_->setMinimumDate(kEmptyFace);
     edit_->setSpecialValueText(QStringLiteral(" "));
     edit_->setDate(kEmptyFace);
+    new DateFace(edit_);
+    edit_->installEventFilter(this); // after the face's own filters, so it runs first
     connect(edit_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
         if (loading_ || d == kEmptyFace) return;
+        provisional_ = false;
         check_->setChecked(true);
         Q_EMIT datePicked(d);
     });
 }
 
 void DatePicker::showDate(const QDate& date) {
+    provisional_ = false;
     loading_ = true;
     const bool valid = date.isValid() && date > kEmptyFace;
     check_->setChecked(valid);
@@ -199,11 +228,27 @@ void DatePicker::pick(const QDate& date) {
     edit_->setDate(date);
 }
 
+bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != edit_) return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn && edit_->date() == kEmptyFace && !edit_->isReadOnly()) {
+        loading_ = true;
+        edit_->setDate(QDate::currentDate());
+        loading_ = false;
+        provisional_ = true;
+        edit_->setSelectedSection(QDateTimeEdit::YearSection);
+    } else if (event->type() == QEvent::FocusOut && provisional_ &&
+               static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        showDate(QDate());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void DatePicker::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int box = 18;
-    check_->setGeometry(2, (height() - box) / 2, box, box);
-    edit_->setGeometry(box + 4, 0, std::max(0, width() - box - 4), height());
+    // The check box takes no more room than its mark, so that the date has the rest.
+    const int box = std::min(check_->sizeHint().width(), 16);
+    check_->setGeometry(1, (height() - box) / 2, box, box);
+    edit_->setGeometry(box + 2, 0, std::max(0, width() - box - 2), height());
 }
 
 DateBinding::DateBinding(DatePicker* picker, RecordSet& records, const QString& column,
@@ -224,6 +269,8 @@ void DateBinding::load() {
 }
 
 void DateBinding::picked(const QDate& date) {
+    // Only a real change of the date starts an edit.
+    if (records_.isOpen() && records_.value(column_).toDateTime().date() == date) return;
     try {
         records_.edit();
         records_.setValue(column_, QDateTime(date, time_));

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <exception>
 
+class QAbstractItemView;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -64,6 +65,7 @@ private:
     QLineEdit* line_ = nullptr;
     QComboBox* combo_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
+    QAbstractItemView* list_ = nullptr; // a combo box's list
     RecordSet& records_;
     QPointer<RecordSet> recordsAlive_; // the window may release the record set first
     QString column_;
@@ -74,7 +76,9 @@ private:
 };
 
 // A date picker with a check box and the long date format. It keeps the time of day it
-// was given; a NULL date shows as an unchecked box with an empty face.
+// was given; a NULL date shows as an unchecked box with an empty face. Entering an empty
+// face shows today's date to type over (its year selected); leaving it unchanged empties
+// the face again, and only a typed or picked date is reported.
 class DatePicker : public QWidget {
     Q_OBJECT
 public:
@@ -93,11 +97,13 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QCheckBox* check_;
     QDateEdit* edit_;
     bool loading_ = false;
+    bool provisional_ = false; // today's date shown in an empty face, not yet taken
 };
 
 // Binds a DatePicker to a date column: showing a record puts the column's date into the

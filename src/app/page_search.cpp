@@ -1,6 +1,7 @@
 #include "app/page_search.h"
 
 #include "app/application.h"
+#include "app/dateface.h"
 #include "records/recordset.h"
 #include "widgets/hints.h"
 
@@ -33,6 +34,7 @@ QDateTimeEdit* picker(QWidget* page, int x, const QTime& hiddenTime, const char*
     p->setDateTime(QDateTime(QDate(2002, 10, 13), hiddenTime));
     p->setCalendarPopup(true);
     p->setGeometry(x, 10, 85, 21);
+    new DateFace(p); // before the page's own filters, which must still see the clicks
     return p;
 }
 

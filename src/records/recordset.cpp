@@ -145,32 +145,73 @@ struct RecordSet::Impl {
         return result;
     }
 
-    // Reads the stored values of the current record (nulls when there is none).
-    void loadRow() {
-        row = QList<QVariant>(columns.size());
-        blobLens = QList<qint64>(columns.size(), 0);
-        if (current < 0 || current >= keys.size()) return;
+    // The stored values of one record, as the record set keeps them for the current one.
+    struct Row {
+        QList<QVariant> values; // blob columns null
+        QList<qint64> blobLens; // byte lengths (blob columns only)
+    };
+
+    Row blankRow() const {
+        return {QList<QVariant>(columns.size()), QList<qint64>(columns.size(), 0)};
+    }
+
+    // Reads the stored values of record `key` (a rowid); a record deleted behind our back
+    // reads as an empty one. Raises EDatabaseError and then changes nothing.
+    Row readRow(qint64 key) {
+        Row r = blankRow();
         if (!rowQuery) prepareRowQuery();
         QSqlQuery& q = *rowQuery;
-        q.bindValue(0, keys[current]);
-        if (!q.exec()) throwDatabaseError(q.lastError());
-        if (!q.next()) { // deleted behind our back: an empty record
+        q.bindValue(0, key);
+        if (!q.exec()) {
+            const QSqlError e = q.lastError();
             q.finish();
-            return;
+            throwDatabaseError(e);
+        }
+        if (!q.next()) {
+            const QSqlError e = q.lastError();
+            q.finish();
+            if (e.isValid()) throwDatabaseError(e);
+            return r;
         }
         QSqlRecord values = q.record();
         q.finish(); // ends the read, so the statement holds no lock between moves
         for (int i = 0; i < columns.size(); ++i) {
             const QVariant v = values.value(i);
             if (columns[i].def.kind == ColumnKind::Blob)
-                blobLens[i] = v.isNull() ? 0 : v.toLongLong();
+                r.blobLens[i] = v.isNull() ? 0 : v.toLongLong();
             else if (columns[i].def.kind == ColumnKind::Date && !v.isNull()) {
                 const QDateTime d = parseStoredDate(v.toString());
-                row[i] = d.isValid() ? QVariant(d) : v;
+                r.values[i] = d.isValid() ? QVariant(d) : v;
             } else
-                row[i] = v;
+                r.values[i] = v;
         }
+        return r;
     }
+
+    // Reads the record at `index` of `from` (an empty one for no record).
+    Row readAt(const QList<qint64>& from, int index) {
+        if (index < 0 || index >= from.size()) return blankRow();
+        return readRow(from[index]);
+    }
+
+    // Makes the record at `index`, read before as `r`, the current one.
+    void show(int index, Row&& r) {
+        current = index;
+        row = std::move(r.values);
+        blobLens = std::move(r.blobLens);
+    }
+
+    // A write and the read of what it leaves shown are one transaction: when either
+    // fails, the file and the record set stay as they were.
+    void begin() {
+        QSqlDatabase db = connection.database();
+        if (!db.transaction()) throwDatabaseError(db.lastError());
+    }
+    void commit() {
+        QSqlDatabase db = connection.database();
+        if (!db.commit()) throwDatabaseError(db.lastError());
+    }
+    void rollback() { connection.database().rollback(); }
 
     void prepareRowQuery() {
         QStringList select;
@@ -222,9 +263,10 @@ void RecordSet::open(const QString& sql, const QVariantMap& params) {
     d->rowQuery.reset();
     if (!d->connection.isOpen()) throw EDatabaseError(QStringLiteral("接続が開かれていません"));
     d->readColumns();
-    d->keys = d->readKeys();
-    d->current = d->keys.isEmpty() ? -1 : 0;
-    d->loadRow();
+    QList<qint64> keys = d->readKeys();
+    Impl::Row first = d->readAt(keys, keys.isEmpty() ? -1 : 0);
+    d->keys = std::move(keys);
+    d->show(d->keys.isEmpty() ? -1 : 0, std::move(first));
     d->state = State::Browsing;
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
@@ -284,8 +326,8 @@ void requireOpen(RecordSet::State s) {
 } // namespace
 
 void RecordSet::moveTo(int index) {
-    d->current = index;
-    d->loadRow();
+    Impl::Row r = d->readAt(d->keys, index); // the position changes only once it is read
+    d->show(index, std::move(r));
     Q_EMIT dataChanged();
     Q_EMIT afterScroll();
 }
@@ -354,13 +396,36 @@ void RecordSet::post() {
     requireOpen(d->state);
     if (!d->editing()) return;
     d->updateLinks();
-    QStringList names;
     QList<int> which;
     for (int i = 0; i < d->columns.size(); ++i)
-        if (d->changed[i]) {
-            names << quoted(d->columns[i].name);
-            which << i;
-        }
+        if (d->changed[i]) which << i;
+    d->begin();
+    qint64 key = -1;
+    Impl::Row stored;
+    try {
+        key = write(which);
+        stored = d->readRow(key);
+        d->commit();
+    } catch (...) {
+        d->rollback();
+        throw;
+    }
+    if (d->state == State::Inserting) {
+        d->current = std::clamp(d->current, 0, int(d->keys.size()));
+        d->keys.insert(d->current, key);
+    }
+    d->state = State::Browsing;
+    d->pending.clear();
+    d->changed.clear();
+    d->modified = false;
+    d->show(d->current, std::move(stored));
+    Q_EMIT stateChanged();
+    Q_EMIT dataChanged();
+}
+
+qint64 RecordSet::write(const QList<int>& which) {
+    QStringList names;
+    for (int i : which) names << quoted(d->columns[i].name);
     const QString table = quoted(QString::fromUtf8(kRecordTable));
     QSqlQuery q(d->connection.database());
     bool ok = true;
@@ -398,32 +463,25 @@ void RecordSet::post() {
                                      .arg(d->pending[district].toString()));
         throw EDatabaseError(text);
     }
-    if (d->state == State::Inserting) {
-        const qint64 id = q.lastInsertId().toLongLong();
-        d->current = std::clamp(d->current, 0, int(d->keys.size()));
-        d->keys.insert(d->current, id);
-    }
-    d->state = State::Browsing;
-    d->pending.clear();
-    d->changed.clear();
-    d->modified = false;
-    d->loadRow();
-    Q_EMIT stateChanged();
-    Q_EMIT dataChanged();
+    const qint64 key =
+        d->state == State::Inserting ? q.lastInsertId().toLongLong() : d->keys[d->current];
+    q.finish();
+    return key;
 }
 
 void RecordSet::cancel() {
     requireOpen(d->state);
     if (!d->editing()) return;
     const bool inserting = d->state == State::Inserting;
+    // Leaving an insertion shows the record at its place again, once it is read.
+    const int index =
+        !inserting || d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
+    Impl::Row shown = inserting ? d->readAt(d->keys, index) : Impl::Row{};
     d->state = State::Browsing;
     d->pending.clear();
     d->changed.clear();
     d->modified = false;
-    if (inserting) {
-        d->current = d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
-        d->loadRow();
-    }
+    if (inserting) d->show(index, std::move(shown));
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
     if (inserting) Q_EMIT afterScroll();
@@ -436,18 +494,31 @@ void RecordSet::remove() {
         return;
     }
     if (d->keys.isEmpty()) throw EDatabaseError(kEmpty);
-    QSqlQuery q(d->connection.database());
-    const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
-                                  .arg(quoted(QString::fromUtf8(kRecordTable))));
-    if (ok) q.addBindValue(d->keys[d->current]);
-    if (!ok || !q.exec()) throwDatabaseError(q.lastError());
+    // The record shown afterwards is the next one, or the one before the last.
+    const int count = int(d->keys.size());
+    const int following = d->current + 1 < count ? d->current + 1 : d->current - 1;
+    d->begin();
+    Impl::Row shown;
+    try {
+        QSqlQuery q(d->connection.database());
+        const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
+                                      .arg(quoted(QString::fromUtf8(kRecordTable))));
+        if (ok) q.addBindValue(d->keys[d->current]);
+        if (!ok || !q.exec()) throwDatabaseError(q.lastError());
+        q.finish();
+        shown = d->readAt(d->keys, following);
+        d->commit();
+    } catch (...) {
+        d->rollback();
+        throw;
+    }
     d->keys.removeAt(d->current);
-    d->current = d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
     d->state = State::Browsing;
     d->pending.clear();
     d->changed.clear();
     d->modified = false;
-    d->loadRow();
+    d->show(d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1),
+            std::move(shown));
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
     Q_EMIT afterScroll();
@@ -458,12 +529,12 @@ void RecordSet::refresh() {
     endEdit();
     const qint64 before = d->current >= 0 ? d->keys[d->current] : -1;
     QList<qint64> keys = d->readKeys();
+    const int at = before < 0 ? -1 : int(keys.indexOf(before));
+    const int index =
+        keys.isEmpty() ? -1 : (at >= 0 ? at : std::clamp(d->current, 0, int(keys.size()) - 1));
+    Impl::Row shown = d->readAt(keys, index); // nothing changes before the record is read
     d->keys = std::move(keys);
-    const int at = before < 0 ? -1 : int(d->keys.indexOf(before));
-    d->current = d->keys.isEmpty()
-                     ? -1
-                     : (at >= 0 ? at : std::clamp(d->current, 0, int(d->keys.size()) - 1));
-    d->loadRow();
+    d->show(index, std::move(shown));
     Q_EMIT dataChanged();
     if (d->current >= 0 && d->keys[d->current] != before) Q_EMIT afterScroll();
 }

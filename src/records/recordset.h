@@ -56,7 +56,8 @@ public:
     QString sql() const;
     QVariantMap params() const;
 
-    // Moves (each ends an edit first: post when a column changed, else cancel).
+    // Moves (each ends an edit first: post when a column changed, else cancel). The place
+    // changes only once the new record was read; a failed read leaves it as it was.
     void first();
     void prior();
     void next();
@@ -68,12 +69,15 @@ public:
     void edit();
     // Ends an edit, then starts a new empty record before the current one.
     void insert();
-    // Writes the edited or inserted record to the file in one transaction (nothing in
-    // browse mode).
+    // Writes the edited or inserted record to the file and reads it back in one
+    // transaction (nothing in browse mode); when either fails nothing is written and the
+    // record stays in its mode.
     void post();
     // Discards the edit or the insertion.
     void cancel();
-    // Deletes the current record at once (an insertion is cancelled instead).
+    // Deletes the current record at once (an insertion is cancelled instead). The record
+    // shown next is read in the same transaction: when it cannot be read, nothing is
+    // deleted.
     void remove();
     // Ends an edit, then re-reads the rows of the query, keeping the current record.
     void refresh();
@@ -117,6 +121,9 @@ Q_SIGNALS:
 private:
     // Makes record `index` (valid) current, shows it and runs afterScroll.
     void moveTo(int index);
+    // Writes the changed columns `which` of the edited or inserted record (inside the
+    // post's transaction) and returns the record's rowid.
+    qint64 write(const QList<int>& which);
 
     struct Impl;
     Impl* d;

@@ -135,6 +135,9 @@ private Q_SLOTS:
     void districtDoubleClick();
     void dateSearches_data();
     void dateSearches();
+    void pickersShowWholeDates_data();
+    void pickersShowWholeDates();
+    void typedYearIsTaken();
     void searchPostsAnEdit();
     void refusedPostStopsTheSearch();
     void searchWithoutConnection();
@@ -349,6 +352,54 @@ void TestSearch::dateSearches() {
     QCOMPARE(sorted(numbers(run.records())), found);
     QCOMPARE(run.records().params().value(QStringLiteral("Date_s")).toDateTime(),
              QDateTime(start, QTime(0, 0)));
+}
+
+void TestSearch::pickersShowWholeDates_data() {
+    QTest::addColumn<int>("which");
+    QTest::newRow("start") << 1;
+    QTest::newRow("end") << 2;
+}
+
+// Each picker shows its whole date at its place and size (85 wide), also the widest one.
+void TestSearch::pickersShowWholeDates() {
+    QFETCH(int, which);
+    SearchRun run;
+    Tovmain& w = run.startWithStore();
+    w.show();
+    w.searchTabs->setCurrentIndex(2);
+    QDateTimeEdit* picker = which == 1 ? run.page().DateTimePicker1 : run.page().DateTimePicker2;
+    QCOMPARE(picker->width(), 85);
+    for (const QDate& date : {QDate(2002, 10, 13), QDate(2008, 8, 28), QDate(2020, 4, 20)}) {
+        picker->setDate(date);
+        QLineEdit* face = picker->findChild<QLineEdit*>();
+        QCOMPARE(face->text(), date.toString(QStringLiteral("yyyy/MM/dd")));
+        face->grab();
+        const int needed = QFontMetrics(face->font()).horizontalAdvance(face->text());
+        QVERIFY2(
+            needed + 4 <= face->width(),
+            qPrintable(QStringLiteral("%1 px of text in %2 px").arg(needed).arg(face->width())));
+        QVERIFY(face->geometry().right() < picker->width());
+        QVERIFY(face->font().pixelSize() >= 9);
+    }
+}
+
+// A year typed into the start picker replaces its year and keeps the hidden time of day.
+void TestSearch::typedYearIsTaken() {
+    SearchRun run;
+    Tovmain& w = run.startWithStore();
+    w.show();
+    w.searchTabs->setCurrentIndex(2);
+    QDateTimeEdit* start = run.page().DateTimePicker1;
+    QLineEdit* face = start->findChild<QLineEdit*>();
+    QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(5, face->height() / 2));
+    QTest::keyClicks(start, QStringLiteral("1999"));
+    QCOMPARE(start->date(), QDate(1999, 10, 13));
+    QCOMPARE(start->dateTime().time(), QTime(22, 22, 32, 950));
+    // The day: a click on it, then two digits.
+    QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(face->width() - 12, face->height() / 2));
+    QTest::keyClicks(start, QStringLiteral("05"));
+    QCOMPARE(start->date(), QDate(1999, 10, 5));
+    QCOMPARE(run.records().sql(), QStringLiteral("select * from 基本データ")); // no search
 }
 
 void TestSearch::searchPostsAnEdit() {

@@ -1,6 +1,7 @@
 // Page 基本項目 and the record navigator over a real store: typing, leaving a box,
 // picking, the double-click copies and the navigator's buttons.
 
+#include "app/application.h"
 #include "app/databound.h"
 #include "app/page_basic.h"
 #include "platform/dialogs.h"
@@ -14,6 +15,11 @@
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -48,6 +54,25 @@ class TestBasicPage : public QObject {
     QLineEdit* box(const QString& column) {
         return qobject_cast<QLineEdit*>(page->field(column)->control());
     }
+    // Writes a column of record `no` in the file, behind the record set's back, and shows
+    // the records again.
+    void store(int no, const QString& column, const QVariant& value) {
+        {
+            Connection other;
+            other.open(connectionStringFor(path));
+            QSqlQuery q(other.database());
+            q.prepare(QStringLiteral("UPDATE 基本データ SET \"%1\" = ? WHERE No = %2")
+                          .arg(column)
+                          .arg(no));
+            q.addBindValue(value);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        records->refresh();
+    }
+    QComboBox* combo(const QString& column) {
+        return qobject_cast<QComboBox*>(page->field(column)->control());
+    }
+    QToolButton* button(RecordNavigator::Button b) { return navigator->button(b); }
     QVariant stored(const QString& column, int no) {
         return test::fileValue(
             path,
@@ -55,6 +80,7 @@ class TestBasicPage : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() { QApplication::setFont(windowFont()); }
     void init() {
         path = dir.filePath(QStringLiteral("p%1.mdb").arg(++n));
         test::makeStore(path, {row(1, QStringLiteral("62.1")), row(2, QStringLiteral("70"))});
@@ -204,6 +230,292 @@ private Q_SLOTS:
         navigator->button(RecordNavigator::Post)->click();
         QCOMPARE(stored(QStringLiteral("構造"), 1).toString(), QStringLiteral("---"));
         QCOMPARE(stored(QStringLiteral("所在区"), 1).toString(), QStringLiteral("緑ヶ丘"));
+    }
+
+    // Typing into a box already marked changed (by a copy, or after its leave was refused
+    // in browse mode) starts an edit like any typing, and the text then reaches the record.
+    void typingIntoAChangedBoxStartsAnEdit_data() {
+        QTest::addColumn<bool>("refusedFirst");
+        QTest::newRow("after a copy") << false;
+        QTest::newRow("after a refused leave") << true;
+    }
+    void typingIntoAChangedBoxStartsAnEdit() {
+        QFETCH(bool, refusedFirst);
+        QLineEdit* target = box(QStringLiteral("登記１Ｆ"));
+        target->setFocus();
+        QTest::mouseDClick(target, Qt::LeftButton);
+        QCOMPARE(target->text(), QStringLiteral("62.1"));
+        QCOMPARE(records->state(), RecordSet::State::Browsing); // the copy starts no edit
+        if (refusedFirst) {
+            box(QStringLiteral("家屋番号"))->setFocus();
+            QTRY_COMPARE(dialogs.messages().size(), 1);
+            QTRY_VERIFY(target->hasFocus());
+            dialogs.clear();
+        }
+        QVERIFY(!button(RecordNavigator::Post)->isEnabled());
+        target->end(false);
+        QTest::keyClicks(target, QStringLiteral("5"));
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QVERIFY(button(RecordNavigator::Post)->isEnabled());
+        QCOMPARE(target->text(), QStringLiteral("62.15"));
+        box(QStringLiteral("家屋番号"))->setFocus(); // leaving writes the column
+        QCOMPARE(records->value(QStringLiteral("登記１Ｆ")).toDouble(), 62.15);
+        QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
+        QVERIFY2(dialogs.messages().isEmpty(), qPrintable(dialogs.messages().join(u'|')));
+        QCOMPARE(records->currentIndex(), 1);
+        QCOMPARE(stored(QStringLiteral("登記１Ｆ"), 1).toDouble(), 62.15);
+    }
+
+    // Whenever another record is shown, every box shows the beginning of its text, also
+    // the box that holds the focus.
+    void longTextsShowTheirBeginning_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<bool>("focused");
+        QTest::newRow("address") << QStringLiteral("所有者住所") << false;
+        QTest::newRow("address with focus") << QStringLiteral("所有者住所") << true;
+        QTest::newRow("lot") << QStringLiteral("所在地番") << false;
+        QTest::newRow("structure, free text") << QStringLiteral("構造") << false;
+        QTest::newRow("remarks") << QStringLiteral("備考") << false;
+    }
+    void longTextsShowTheirBeginning() {
+        QFETCH(QString, column);
+        QFETCH(bool, focused);
+        const QString text =
+            column == QStringLiteral("備考")
+                ? QStringLiteral("一行目\r\n") + QStringLiteral("続きの行\r\n").repeated(30)
+                : QStringLiteral("北海道札幌市中央区南一条西中央二丁目1011番地26");
+        store(2, column, text);
+        store(2, QStringLiteral("所有者氏名"),
+              QStringLiteral("株式会社札幌中央不動産管理組合北海道支店長　山田太郎"));
+        QWidget* control = page->field(column)->control();
+        if (focused) {
+            control->setFocus();
+            QTRY_VERIFY(control->hasFocus());
+        }
+        QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
+        QCOMPARE(records->currentIndex(), 1);
+        QCOMPARE(control->hasFocus(), focused);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
+            QCOMPARE(memo->textCursor().position(), 0);
+            QCOMPARE(memo->verticalScrollBar()->value(), 0);
+            QCOMPARE(memo->toPlainText().left(3), QStringLiteral("一行目"));
+        } else {
+            QLineEdit* line = qobject_cast<QLineEdit*>(control);
+            if (!line) line = qobject_cast<QComboBox*>(control)->lineEdit();
+            QCOMPARE(line->text(), text);
+            QCOMPARE(line->cursorPosition(), 0);
+            line->grab(); // lays the text out as painted
+            QVERIFY(line->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 6);
+        }
+        // The navigator's row shows the owner's name from its beginning too.
+        QCOMPARE(navigator->rowEdit(1)->cursorPosition(), 0);
+        QCOMPARE(box(QStringLiteral("所有者氏名"))->cursorPosition(), 0);
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+    }
+
+    // Opening a list and closing it without choosing changes nothing, and the list opens on
+    // the entry of the value shown.
+    void openingAListChangesNothing_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("structure")
+            << QStringLiteral("構造") << QStringLiteral("RCﾌﾟﾚ陸２") << false;
+        QTest::newRow("structure by key")
+            << QStringLiteral("構造") << QStringLiteral("LGﾌﾟﾚ瓦平") << true;
+        QTest::newRow("new or extended")
+            << QStringLiteral("新増改築") << QStringLiteral("改") << false;
+        QTest::newRow("district") << QStringLiteral("所在区") << QStringLiteral("中央二丁目")
+                                  << false;
+        QTest::newRow("share") << QStringLiteral("持分１") << QStringLiteral("3/5") << false;
+        QTest::newRow("kind") << QStringLiteral("種類") << QStringLiteral("店舗") << true;
+    }
+    void openingAListChangesNothing() {
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        QFETCH(bool, byKey);
+        store(1, column, value);
+        QComboBox* list = combo(column);
+        QCOMPARE(list->currentText(), value);
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+        for (int round = 0; round < 2; ++round) {
+            if (byKey) {
+                list->setFocus();
+                QTest::keyClick(list, Qt::Key_F4);
+            } else {
+                QTest::mouseClick(list, Qt::LeftButton, {},
+                                  QPoint(list->width() - 6, list->height() / 2));
+            }
+            QTRY_VERIFY(list->view()->isVisible());
+            QCOMPARE(list->view()->currentIndex().data().toString(), value);
+            QTest::keyClick(list->view(), Qt::Key_Escape);
+            QTRY_VERIFY(!list->view()->isVisible());
+            QCOMPARE(list->currentText(), value);
+            QCOMPARE(records->state(), RecordSet::State::Browsing);
+            QVERIFY(!button(RecordNavigator::Post)->isEnabled());
+            QVERIFY(!button(RecordNavigator::Cancel)->isEnabled());
+        }
+        // Choosing the entry already shown changes nothing either; another entry does.
+        QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(list->width() - 6, list->height() / 2));
+        QTRY_VERIFY(list->view()->isVisible());
+        QTest::keyClick(list->view(), Qt::Key_Return);
+        QTRY_VERIFY(!list->view()->isVisible());
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+        QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(list->width() - 6, list->height() / 2));
+        QTRY_VERIFY(list->view()->isVisible());
+        QTest::keyClick(list->view(), Qt::Key_Up);
+        QTest::keyClick(list->view(), Qt::Key_Return);
+        QTRY_VERIFY(!list->view()->isVisible());
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QVERIFY(list->currentText() != value);
+    }
+
+    // A text typed into a combo box: its list opens on that entry, or on none.
+    void listOpensOnTypedText_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("entry");
+        QTest::newRow("an entry") << QStringLiteral("木瓦平") << 4;
+        QTest::newRow("free text") << QStringLiteral("鉄骨") << -1;
+    }
+    void listOpensOnTypedText() {
+        QFETCH(QString, typed);
+        QFETCH(int, entry);
+        store(1, QStringLiteral("構造"), QStringLiteral("RCﾌﾟﾚ陸２"));
+        QComboBox* list = combo(QStringLiteral("構造"));
+        list->lineEdit()->selectAll();
+        list->setFocus();
+        for (const QChar c : typed) // typed characters beyond ASCII
+            QTest::sendKeyEvent(QTest::Click, list->lineEdit(), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+        QCOMPARE(list->currentText(), typed);
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QTest::keyClick(list, Qt::Key_F4);
+        QTRY_VERIFY(list->view()->isVisible());
+        QCOMPARE(list->view()->currentIndex().row(), entry);
+        QTest::keyClick(list->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!list->view()->isVisible());
+        QCOMPARE(list->currentText(), typed);
+        QTest::mouseClick(button(RecordNavigator::Post), Qt::LeftButton);
+        QCOMPARE(stored(QStringLiteral("構造"), 1).toString(), typed);
+    }
+
+    // Each date picker shows its whole date at its place and size.
+    void datesShowWhole_data() {
+        QTest::addColumn<QString>("column");
+        QTest::newRow("survey") << QStringLiteral("日付");
+        QTest::newRow("validity") << QStringLiteral("有効開始");
+        QTest::newRow("registration") << QStringLiteral("登記日");
+    }
+    void datesShowWhole() {
+        QFETCH(QString, column);
+        DatePicker* picker = page->datePicker(column);
+        const QRect place = picker->geometry();
+        QVERIFY(picker->parentWidget()->rect().contains(place));
+        store(1, column, QStringLiteral("2028-12-28T16:08:06.000"));
+        QLineEdit* face = picker->dateEdit()->findChild<QLineEdit*>();
+        QVERIFY(face);
+        QCOMPARE(face->text(), QStringLiteral("2028年12月28日"));
+        face->grab();
+        const QFontMetrics metrics(face->font());
+        QVERIFY2(metrics.horizontalAdvance(face->text()) + 4 <= face->width(),
+                 qPrintable(QStringLiteral("%1 px of text in %2 px")
+                                .arg(metrics.horizontalAdvance(face->text()))
+                                .arg(face->width())));
+        QVERIFY(face->font().pixelSize() >= 9);
+        QVERIFY(face->geometry().right() < picker->dateEdit()->width());
+        QCOMPARE(picker->geometry(), place);
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+    }
+
+    // A year typed into a picker is taken and starts an edit; typing the date it already
+    // shows starts none.
+    void typedYearIsTaken_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("survey") << QStringLiteral("日付") << QTime(16, 1, 0);
+        QTest::newRow("validity") << QStringLiteral("有効開始") << QTime(16, 8, 6);
+        QTest::newRow("registration") << QStringLiteral("登記日") << QTime(16, 9, 13);
+    }
+    void typedYearIsTaken() {
+        QFETCH(QString, column);
+        QFETCH(QTime, time);
+        store(1, column, QStringLiteral("2021-01-05T10:00:00.000"));
+        DatePicker* picker = page->datePicker(column);
+        QLineEdit* face = picker->dateEdit()->findChild<QLineEdit*>();
+        // The year as it stands: nothing changes.
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(picker->dateEdit(), QStringLiteral("2021"));
+        QCOMPARE(picker->date(), QDate(2021, 1, 5));
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+        // Another year.
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(picker->dateEdit(), QStringLiteral("1999"));
+        QCOMPARE(picker->date(), QDate(1999, 1, 5));
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QCOMPARE(records->value(column).toDateTime(), QDateTime(QDate(1999, 1, 5), time));
+        QTest::mouseClick(button(RecordNavigator::Post), Qt::LeftButton);
+        QCOMPARE(
+            stored(column, 1).toString(),
+            QDateTime(QDate(1999, 1, 5), time).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")));
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    // An empty face (a NULL date) shows today's date to type over once entered; a typed
+    // year is taken, and leaving without typing empties the face again.
+    void typingIntoAnEmptyFace() {
+        DatePicker* picker = page->datePicker(QStringLiteral("登記日"));
+        QDateEdit* edit = picker->dateEdit();
+        QLineEdit* face = edit->findChild<QLineEdit*>();
+        QVERIFY(!picker->date().isValid());
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QCOMPARE(picker->date(), QDate::currentDate());
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_VERIFY(!picker->date().isValid());
+        QCOMPARE(face->text().trimmed(), QString());
+        QCOMPARE(records->state(), RecordSet::State::Browsing);
+
+        QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
+        QTest::keyClicks(edit, QStringLiteral("1999"));
+        const QDate typed(1999, QDate::currentDate().month(), QDate::currentDate().day());
+        QCOMPARE(picker->date(), typed);
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_VERIFY(!edit->hasFocus());
+        QCOMPARE(picker->date(), typed);
+        QCOMPARE(records->value(QStringLiteral("登記日")).toDateTime(),
+                 QDateTime(typed, QTime(16, 9, 13)));
+    }
+
+    // A move refused by a lock leaves the record shown current, so Delete record removes
+    // the record the boxes show.
+    void refusedMoveKeepsTheRecordShown() {
+        records->closeDiscarding();
+        connection->close();
+        // With a rollback journal a connection holding an exclusive lock keeps all readers out.
+        QCOMPARE(test::fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
+                 QStringLiteral("delete"));
+        QVERIFY(openAtStartup(path, *connection, *records, *districts, dialogs));
+        dialogs.clear();
+        {
+            Connection other;
+            other.open(connectionStringFor(path));
+            QSqlQuery q(other.database());
+            QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        }
+        QCOMPARE(dialogs.messages(),
+                 QStringList{QStringLiteral(
+                     "データベースファイルは他のユーザーが使用中でロックされています.")});
+        QCOMPARE(records->currentIndex(), 0);
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("1"));
+        QCOMPARE(box(QStringLiteral("１Ｆ"))->text(), QStringLiteral("62.1"));
+        QVERIFY(button(RecordNavigator::Next)->isEnabled());
+        QTest::mouseClick(button(RecordNavigator::Delete), Qt::LeftButton);
+        QCOMPARE(test::fileValue(path, QStringLiteral("SELECT group_concat(No) FROM 基本データ"))
+                     .toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("2"));
     }
 
     // The window releases its record set before its pages; the controls outlive it safely.

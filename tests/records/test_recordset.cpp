@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 using namespace tovera;
 using tovera::test::fileValue;
@@ -62,6 +63,49 @@ struct TextLink : RecordLink {
         modified = false;
     }
 };
+
+// Switches the store at `path` to a rollback journal, where a connection holding an
+// exclusive lock keeps every other one from reading.
+void useRollbackJournal(const QString& path) {
+    QCOMPARE(fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
+             QStringLiteral("delete"));
+}
+
+// Another connection to the store that holds an exclusive lock while it lives.
+struct ExclusiveLock {
+    Connection other;
+    std::optional<QSqlQuery> q;
+    explicit ExclusiveLock(const QString& path) {
+        other.open(connectionStringFor(path));
+        q.emplace(other.database());
+        if (!q->exec(QStringLiteral("BEGIN EXCLUSIVE"))) qFatal("no exclusive lock");
+    }
+    ~ExclusiveLock() {
+        q->exec(QStringLiteral("ROLLBACK"));
+        q.reset();
+    }
+};
+
+// Damages the chain of overflow pages that holds the long text `marker` repeats in, so
+// that reading that record fails while the rest of the file reads as before.
+void damageLongText(const QString& path, char marker) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const int page = 4096;
+    QVERIFY(bytes.size() % page == 0);
+    const QByteArray run(64, marker);
+    int damaged = 0;
+    for (int at = 0; at < bytes.size(); at += page)
+        if (bytes.mid(at + 4, run.size()) == run) { // an overflow page: next page, then text
+            bytes[at] = char(0x7f);                 // a next page far beyond the file's end
+            ++damaged;
+        }
+    QVERIFY(damaged > 0);
+    QVERIFY(f.seek(0));
+    QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+}
 
 } // namespace
 
@@ -481,6 +525,120 @@ private Q_SLOTS:
         rs.post();
         QCOMPARE(fileValue(p, QStringLiteral("SELECT 備考 FROM 基本データ")).toString(),
                  QStringLiteral("メモ"));
+    }
+
+    // A move whose row cannot be read leaves the position, the record shown and the mode
+    // as they were, so the next delete hits the record shown.
+    void failedReadLeavesThePlace_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("next") << QStringLiteral("next");
+        QTest::newRow("last") << QStringLiteral("last");
+        QTest::newRow("prior") << QStringLiteral("prior");
+        QTest::newRow("first") << QStringLiteral("first");
+        QTest::newRow("cancel of an insertion") << QStringLiteral("cancel");
+        QTest::newRow("edit ended by a move") << QStringLiteral("edited next");
+    }
+    void failedReadLeavesThePlace() {
+        QFETCH(QString, operation);
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b")),
+                                 rec(3, QStringLiteral("c"))});
+        useRollbackJournal(p);
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.next(); // on No 2, in the middle
+        if (operation == QLatin1String("cancel")) rs.insert();
+        if (operation == QLatin1String("edited next")) rs.edit(); // nothing changed: cancelled
+        const RecordSet::State mode = rs.state();
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        QString error;
+        {
+            ExclusiveLock lock(p);
+            error = errorOf([&] {
+                if (operation == QLatin1String("next") || operation == QLatin1String("edited next"))
+                    rs.next();
+                else if (operation == QLatin1String("last"))
+                    rs.last();
+                else if (operation == QLatin1String("prior"))
+                    rs.prior();
+                else if (operation == QLatin1String("first"))
+                    rs.first();
+                else
+                    rs.cancel();
+            });
+        }
+        QCOMPARE(error,
+                 QStringLiteral("データベースファイルは他のユーザーが使用中でロックされています"));
+        QCOMPARE(rs.currentIndex(), 1);
+        QCOMPARE(scroll.count(), 0);
+        if (operation == QLatin1String("cancel")) {
+            QCOMPARE(rs.state(), RecordSet::State::Inserting); // still the new record
+            QCOMPARE(rs.value(QStringLiteral("No")), QVariant());
+            rs.cancel();
+        } else {
+            QCOMPARE(rs.state(),
+                     operation == QLatin1String("edited next") ? RecordSet::State::Browsing : mode);
+            QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 2);
+            QCOMPARE(rs.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("b"));
+        }
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 2);
+        // Deleting now removes the record shown, No 2, and shows No 3.
+        rs.remove();
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT group_concat(No) FROM 基本データ")).toString(),
+                 QStringLiteral("1,3"));
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 3);
+        QCOMPARE(rs.currentIndex(), 1);
+    }
+
+    // A record whose row cannot be read: moving onto it, deleting the record before it
+    // (which would show it) and a refresh that would show it all change nothing.
+    void unreadableRecordChangesNothing_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("move") << QStringLiteral("move");
+        QTest::newRow("delete") << QStringLiteral("delete");
+        QTest::newRow("refresh") << QStringLiteral("refresh");
+    }
+    void unreadableRecordChangesNothing() {
+        QFETCH(QString, operation);
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b")),
+                                 rec(3, QStringLiteral("c"))});
+        {
+            Connection c;
+            c.open(connectionStringFor(p));
+            QSqlQuery q(c.database());
+            QVERIFY(q.exec(QStringLiteral("UPDATE 基本データ SET 備考 = '%1' WHERE No = 2")
+                               .arg(QString(20000, QLatin1Char('Q')))));
+        }
+        damageLongText(p, 'Q');
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        QCOMPARE(rs.recordCount(), 3);
+        if (operation == QLatin1String("refresh")) {
+            // Another user deletes No 1; the refresh would show No 2 in its place.
+            Connection other;
+            other.open(connectionStringFor(p));
+            QSqlQuery q(other.database());
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM 基本データ WHERE No = 1")));
+        }
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        const QString error = errorOf([&] {
+            if (operation == QLatin1String("move"))
+                rs.next();
+            else if (operation == QLatin1String("delete"))
+                rs.remove();
+            else
+                rs.refresh();
+        });
+        QCOMPARE(error, QStringLiteral("データベースファイルの形式を認識できません"));
+        QCOMPARE(scroll.count(), 0);
+        QCOMPARE(rs.recordCount(), 3);
+        QCOMPARE(rs.currentIndex(), 0);
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 1);
+        QCOMPARE(rs.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("a"));
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT count(*) FROM 基本データ")).toInt(),
+                 operation == QLatin1String("refresh") ? 2 : 3);
+        // The records around it still read.
+        rs.last();
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), 3);
     }
 
     void blobFromFileAndErase() {

@@ -111,6 +111,7 @@ void Tovmain::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+    if (event->isAccepted()) Q_EMIT closed();
 }
 
 void Tovmain::showEvent(QShowEvent* event) {

@@ -21,6 +21,10 @@ QString HelpViewer::missingFileMessage(const QString& helpFile) {
     return QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(helpFile);
 }
 
+void HelpViewer::close() {
+    if (window_) window_->close();
+}
+
 QWidget* HelpViewer::window() const {
     return window_.data();
 }

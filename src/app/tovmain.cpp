@@ -11,6 +11,7 @@
 #include "platform/help.h"
 #include "platform/namematch.h"
 #include "widgets/controls.h"
+#include "widgets/dropguard.h"
 #include "widgets/filedrop.h"
 #include "widgets/navigator.h"
 #include "widgets/shelllist.h"
@@ -37,6 +38,8 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     basicPage_->bindNavigator(navigator);
     searchPage_ = new SearchPage(searchTabs, *records_, districts_, dialogs_, this);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
+    // Only the drop targets take drops; the side-bar file lists are the only drag sources.
+    new DropGuard(this);
     FormCreate();
 }
 

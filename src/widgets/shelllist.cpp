@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStandardItemModel>
@@ -267,6 +268,21 @@ void ShellList::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QListView::mouseDoubleClickEvent(event);
+}
+
+void ShellList::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && isFolderAt(currentIndex())) {
+        showFolder(pathAt(currentIndex()));
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Backspace) {
+        showParent();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ShellList::startItemDrag(const QModelIndex& index) {

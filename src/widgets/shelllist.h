@@ -61,6 +61,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Enter on a folder opens it, as a double-click does; Backspace shows the parent.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString pathAt(const QModelIndex& index) const;

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void itemsShowFolderAndFileIcons();
     void followsChangesOfTheFolderShown();
     void removedFolderShowsWhatIsLeft();
+    void keysOpenAFolderAndGoUp();
 
 private:
     QTemporaryDir dir_;
@@ -306,6 +307,23 @@ void TestShellList::removedFolderShowsWhatIsLeft() {
     QTRY_COMPARE_WITH_TIMEOUT(list.shownPaths(),
                               (QStringList{root_ + "/A_dir", root_ + "/B.hbd", root_ + "/c.txt"}),
                               10000);
+}
+
+void TestShellList::keysOpenAFolderAndGoUp() {
+    ShellList list;
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+    // Enter on a file keeps the folder.
+    QVERIFY(list.selectPath(root_ + "/c.txt"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(list.folder(), root_);
+    QVERIFY(list.selectPath(root_ + "/b_dir"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(list.folder(), root_ + "/b_dir");
+    QTest::keyClick(&list, Qt::Key_Backspace);
+    QCOMPARE(list.folder(), root_);
 }
 
 QTEST_MAIN(TestShellList)

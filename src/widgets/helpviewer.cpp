@@ -1,6 +1,7 @@
 #include "widgets/helpviewer.h"
 
 #include "platform/dialogs.h"
+#include "widgets/dropguard.h"
 #include "widgets/icons.h"
 
 #include <QFileInfo>
@@ -54,6 +55,8 @@ void HelpViewer::showContents(const QString& helpFile) {
                        browser_, &QTextBrowser::home);
         layout->addWidget(bar);
         layout->addWidget(browser_);
+        // Like the main window, the viewer neither takes drops nor drags its text out.
+        new DropGuard(window);
         window_ = window;
     }
     // The file is HTML whatever its name says; always start at its contents.

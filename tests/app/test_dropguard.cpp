@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QUrl>
 
 using namespace tovera;
@@ -49,6 +50,9 @@ bool dragAndDrop(QWidget* target, const QMimeData& data) {
     QApplication::sendEvent(target, &move);
     QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
+    // A drop handler that raised ends the drop early; leaving closes the drag all the same.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(target, &leave);
     return enter.isAccepted() || move.isAccepted() || drop.isAccepted();
 }
 
@@ -115,6 +119,7 @@ private Q_SLOTS:
     void dropTargetsStillTakeTheirDrops();
     void partOfADropTargetHandsTheDragOn();
     void memoStartsNoDrag();
+    void helpViewerStartsNoDrag();
 
 private:
     std::unique_ptr<WindowRun> run_;
@@ -256,6 +261,37 @@ void TestDropGuard::memoStartsNoDrag() {
     QVERIFY(memo->textCursor().position() > 2);
     QCOMPARE(memo->toPlainText(), QStringLiteral("東側に増築あり"));
     QCOMPARE(w_->ADOQuery1().state(), RecordSet::State::Browsing);
+}
+
+void TestDropGuard::helpViewerStartsNoDrag() {
+    const QString help = run_->path(QStringLiteral("ikatu.hlp"));
+    QFile f(help);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<html><body><p>ABCDEFGHIJKLMNOPQRSTUVWXYZ</p></body></html>");
+    f.close();
+    w_->herupu1->trigger();
+    QTextBrowser* browser = run_->help.browser();
+    QVERIFY(browser && browser->isVisible());
+    browser->selectAll();
+    QWidget* viewport = browser->viewport();
+    QTextCursor inside = browser->textCursor();
+    inside.setPosition(3);
+    const QPoint from = browser->cursorRect(inside).center();
+    const QPoint to = from + QPoint(QApplication::startDragDistance() + 30, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, from, viewport->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    const bool dragged = !browser->findChildren<QDrag*>().isEmpty();
+    QMouseEvent release(QEvent::MouseButtonRelease, to, viewport->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &release);
+    QVERIFY(!dragged);
+    QMimeData text;
+    text.setText(QStringLiteral("外から"));
+    QVERIFY(!dragAndDrop(viewport, text));
 }
 
 int main(int argc, char** argv) {

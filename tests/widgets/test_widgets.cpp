@@ -137,8 +137,7 @@ void TestWidgets::sideBarCaptionsReadableInEveryState() {
         item->setEnabled(false);
     }
     // The item as it shows on the side bar (its ground is the bar's).
-    const QImage picture =
-        bar.grab(QRect(item->mapTo(&bar, QPoint(0, 0)), item->size())).toImage();
+    const QImage picture = bar.grab(QRect(item->mapTo(&bar, QPoint(0, 0)), item->size())).toImage();
     if (state == QLatin1String("pressed")) QTest::mouseRelease(item, Qt::LeftButton, {}, centre);
     if (qEnvironmentVariableIsSet("TOVERA_SCREENSHOTS"))
         picture.save(qEnvironmentVariable("TOVERA_SCREENSHOTS") + "/sidebar-" + state + ".png");

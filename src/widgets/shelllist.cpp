@@ -48,27 +48,40 @@ bool isSystemMountPoint(const QString& root) {
 }
 
 // Small pictures for the items: the desktop's own when it has them, else the style's
-// folder, file and drive pictures, so every item shows what it is on any desktop.
+// folder, file and drive pictures, so every item shows what it is on any desktop. The
+// pictures are made once, on the thread that builds the first list; the models' reading
+// threads only hand them out.
 class ListIcons : public QFileIconProvider {
 public:
+    ListIcons()
+        : drive_(themeIcon("drive-harddisk", QStyle::SP_DriveHDIcon)),
+          folder_(themeIcon("folder", QStyle::SP_DirIcon)),
+          file_(themeIcon("text-x-generic", QStyle::SP_FileIcon)) {}
+
     QIcon icon(IconType type) const override {
         switch (type) {
         case Drive:
         case Computer:
         case Network:
-            return themeIcon("drive-harddisk", QStyle::SP_DriveHDIcon);
+            return drive_;
         case Folder:
-            return themeIcon("folder", QStyle::SP_DirIcon);
+            return folder_;
         default:
-            return themeIcon("text-x-generic", QStyle::SP_FileIcon);
+            return file_;
         }
     }
     QIcon icon(const QFileInfo& info) const override {
         const QIcon own = QFileIconProvider::icon(info);
-        if (!own.isNull() && !own.availableSizes().isEmpty()) return own;
-        if (info.isRoot()) return icon(Drive);
-        return icon(info.isDir() ? Folder : File);
+        // A theme icon has a name; any other one has pictures of given sizes.
+        if (!own.isNull() && (!own.name().isEmpty() || !own.availableSizes().isEmpty())) return own;
+        if (info.isRoot()) return drive_;
+        return info.isDir() ? folder_ : file_;
     }
+
+private:
+    QIcon drive_;
+    QIcon folder_;
+    QIcon file_;
 };
 
 // One provider for every list; the models read it from their own threads for as long as

@@ -13,12 +13,11 @@ namespace tovera {
 
 namespace {
 
-// Clears the selection of a text box, keeping its cursor where it is.
-template <typename Edit> void clearSelection(Edit* edit) {
-    QTextCursor cursor = edit->textCursor();
-    if (!cursor.hasSelection()) return;
-    cursor.clearSelection();
-    edit->setTextCursor(cursor);
+// Drops the selection of a text box by putting its cursor where `at` (viewport
+// coordinates) points, as the press there is about to do; nothing scrolls.
+template <typename Edit> void placeCursorAt(Edit* edit, QPoint at) {
+    if (!edit->textCursor().hasSelection()) return;
+    edit->setTextCursor(edit->cursorForPosition(at));
 }
 
 } // namespace
@@ -73,10 +72,11 @@ void DropGuard::disarmTextDrag(QWidget* control, QEvent* event) {
     // behaves as one that never drags: the press places the cursor.
     if (press->modifiers() & Qt::ShiftModifier) return;
     QWidget* box = control->parentWidget();
+    const QPoint at = press->position().toPoint();
     if (auto* plain = qobject_cast<QPlainTextEdit*>(box); plain && plain->viewport() == control)
-        clearSelection(plain);
+        placeCursorAt(plain, at);
     else if (auto* rich = qobject_cast<QTextEdit*>(box); rich && rich->viewport() == control)
-        clearSelection(rich);
+        placeCursorAt(rich, at);
 }
 
 } // namespace tovera

@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
@@ -120,6 +121,7 @@ private Q_SLOTS:
     void partOfADropTargetHandsTheDragOn();
     void memoStartsNoDrag();
     void helpViewerStartsNoDrag();
+    void pressInAScrolledSelectionStaysPut();
 
 private:
     std::unique_ptr<WindowRun> run_;
@@ -292,6 +294,35 @@ void TestDropGuard::helpViewerStartsNoDrag() {
     QMimeData text;
     text.setText(QStringLiteral("外から"));
     QVERIFY(!dragAndDrop(viewport, text));
+}
+
+void TestDropGuard::pressInAScrolledSelectionStaysPut() {
+    // A long memo built later, all selected, scrolled back to its top: a press on the first
+    // line puts the cursor there without scrolling, and the move selects from there.
+    auto* memo = new QPlainTextEdit(w_->BasicArea);
+    memo->setGeometry(400, 300, 200, 80);
+    QStringList lines;
+    for (int i = 0; i < 40; ++i) lines << QStringLiteral("行 %1 の文字").arg(i);
+    memo->setPlainText(lines.join(QLatin1Char('\n')));
+    memo->show();
+    memo->selectAll();
+    memo->verticalScrollBar()->setValue(0);
+    QWidget* viewport = memo->viewport();
+    QTextCursor inside = memo->textCursor();
+    inside.setPosition(1);
+    const QPoint from = memo->cursorRect(inside).center();
+    const QPoint to = from + QPoint(QApplication::startDragDistance() + 20, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, from, viewport->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QCOMPARE(memo->verticalScrollBar()->value(), 0);
+    QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QVERIFY(memo->findChildren<QDrag*>().isEmpty());
+    QCOMPARE(memo->textCursor().anchor(), 1);
+    QVERIFY(memo->textCursor().position() > 1);
+    QVERIFY(memo->textCursor().position() < 10);
 }
 
 int main(int argc, char** argv) {

@@ -12,6 +12,7 @@
 #include "platform/help.h"
 #include "platform/namematch.h"
 #include "widgets/controls.h"
+#include "widgets/dropguard.h"
 #include "widgets/filedrop.h"
 #include "widgets/navigator.h"
 #include "widgets/shelllist.h"
@@ -41,6 +42,8 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     sheetOps_ = new SheetOps(*sheetPage_, *basicPage_, *exfile, *StatusBar1, dialogs_, this);
     sheetOps_->connectControls(MMenu, ToolbarButton973, ToolbarButton971, FlatButton1);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
+    // Only the drop targets take drops; the side-bar file lists are the only drag sources.
+    new DropGuard(this);
     FormCreate();
 }
 
@@ -115,6 +118,7 @@ void Tovmain::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+    if (event->isAccepted()) Q_EMIT closed();
 }
 
 void Tovmain::showEvent(QShowEvent* event) {

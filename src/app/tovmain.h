@@ -129,6 +129,8 @@ public:
     GaugeStatusBar* StatusBar1 = nullptr;
 
 Q_SIGNALS:
+    // The window accepted its close: the program is ending.
+    void closed();
     // A file dropped on a drop button passed the name test and was handed on.
     void sheetAttachmentDropAccepted(const QString& path);
     void drawingAttachmentDropAccepted(const QString& path);

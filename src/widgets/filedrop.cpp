@@ -16,6 +16,13 @@ QByteArray sourceTag(const QString& listName) {
     return QByteArray::number(QCoreApplication::applicationPid()) + ':' + listName.toUtf8();
 }
 
+constexpr char DropTargetProperty[] = "toveraDropTarget";
+
+void markDropTarget(QWidget* target) {
+    target->setProperty(DropTargetProperty, true);
+    target->setAcceptDrops(true);
+}
+
 bool isDragEvent(const QEvent* event) {
     return event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove;
 }
@@ -36,6 +43,10 @@ ShellList* insideDragSource(const QMimeData* data, const QList<ShellList*>& list
     return nullptr;
 }
 
+bool isDropTarget(const QWidget* widget) {
+    return widget && widget->property(DropTargetProperty).toBool();
+}
+
 QStringList droppedLocalFiles(const QMimeData* data) {
     QStringList paths;
     if (!data || !data->hasUrls()) return paths;
@@ -46,7 +57,7 @@ QStringList droppedLocalFiles(const QMimeData* data) {
 
 FileDrop::FileDrop(QWidget* target, std::function<void()> onDrop)
     : QObject(target), onDrop_(std::move(onDrop)) {
-    target->setAcceptDrops(true);
+    markDropTarget(target);
     target->installEventFilter(this);
 }
 
@@ -76,7 +87,7 @@ InsideDrop::InsideDrop(QWidget* target, QList<ShellList*> sources,
                        std::function<bool(ShellList*)> dragOver)
     : QObject(target), sources_(std::move(sources)), onDrop_(std::move(onDrop)),
       dragOver_(std::move(dragOver)) {
-    target->setAcceptDrops(true);
+    markDropTarget(target);
     target->installEventFilter(this);
 }
 

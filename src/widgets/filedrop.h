@@ -62,6 +62,10 @@ private:
     std::function<bool(ShellList*)> dragOver_;
 };
 
+// Whether `widget` was made a drop target by FileDrop or InsideDrop (DropGuard lets only
+// those take drops).
+bool isDropTarget(const QWidget* widget);
+
 // The full local paths of the files in `data`, in order; empty when it holds none.
 QStringList droppedLocalFiles(const QMimeData* data);
 

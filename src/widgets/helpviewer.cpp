@@ -1,6 +1,7 @@
 #include "widgets/helpviewer.h"
 
 #include "platform/dialogs.h"
+#include "widgets/dropguard.h"
 #include "widgets/icons.h"
 
 #include <QFileInfo>
@@ -19,6 +20,10 @@ HelpViewer::~HelpViewer() {
 
 QString HelpViewer::missingFileMessage(const QString& helpFile) {
     return QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(helpFile);
+}
+
+void HelpViewer::close() {
+    if (window_) window_->close();
 }
 
 QWidget* HelpViewer::window() const {
@@ -50,6 +55,8 @@ void HelpViewer::showContents(const QString& helpFile) {
                        browser_, &QTextBrowser::home);
         layout->addWidget(bar);
         layout->addWidget(browser_);
+        // Like the main window, the viewer neither takes drops nor drags its text out.
+        new DropGuard(window);
         window_ = window;
     }
     // The file is HTML whatever its name says; always start at its contents.

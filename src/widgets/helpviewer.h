@@ -21,6 +21,8 @@ public:
     ~HelpViewer() override;
 
     void showContents(const QString& helpFile) override;
+    // Closes the viewer window when it is open (it is kept for the next showContents).
+    void close();
 
     // The viewer window (null before the first successful showContents).
     QWidget* window() const;

@@ -1,6 +1,7 @@
 #include "widgets/shelllist.h"
 
 #include "widgets/filedrop.h"
+#include "widgets/icons.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStandardItemModel>
@@ -44,6 +47,50 @@ bool isSystemMountPoint(const QString& root) {
     return under("/proc") || under("/sys") || under("/dev") || under("/snap");
 }
 
+// Small pictures for the items: the desktop's own when it has them, else the style's
+// folder, file and drive pictures, so every item shows what it is on any desktop. The
+// pictures are made once, on the thread that builds the first list; the models' reading
+// threads only hand them out.
+class ListIcons : public QFileIconProvider {
+public:
+    ListIcons()
+        : drive_(themeIcon("drive-harddisk", QStyle::SP_DriveHDIcon)),
+          folder_(themeIcon("folder", QStyle::SP_DirIcon)),
+          file_(themeIcon("text-x-generic", QStyle::SP_FileIcon)) {}
+
+    QIcon icon(IconType type) const override {
+        switch (type) {
+        case Drive:
+        case Computer:
+        case Network:
+            return drive_;
+        case Folder:
+            return folder_;
+        default:
+            return file_;
+        }
+    }
+    QIcon icon(const QFileInfo& info) const override {
+        const QIcon own = QFileIconProvider::icon(info);
+        // A theme icon has a name; any other one has pictures of given sizes.
+        if (!own.isNull() && (!own.name().isEmpty() || !own.availableSizes().isEmpty())) return own;
+        if (info.isRoot()) return drive_;
+        return info.isDir() ? folder_ : file_;
+    }
+
+private:
+    QIcon drive_;
+    QIcon folder_;
+    QIcon file_;
+};
+
+// One provider for every list; the models read it from their own threads for as long as
+// they live.
+QFileIconProvider& listIcons() {
+    static ListIcons icons;
+    return icons;
+}
+
 } // namespace
 
 QStringList ShellList::topLevelVolumes() {
@@ -76,6 +123,7 @@ ShellList::ShellList(QWidget* parent) : QListView(parent) {
     files_ = new QFileSystemModel(this);
     files_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Drives);
     files_->setReadOnly(true);
+    files_->setIconProvider(&listIcons());
     connect(files_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
         if (!folder_.isEmpty() && QDir(path) == QDir(folder_)) {
             files_->sort(0, Qt::AscendingOrder);
@@ -83,15 +131,18 @@ ShellList::ShellList(QWidget* parent) : QListView(parent) {
         }
     });
     volumes_ = new QStandardItemModel(this);
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ShellList::folderChanged);
     showTopLevel();
 }
 
 void ShellList::showTopLevel() {
     folder_.clear();
+    if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
     volumes_->clear();
-    QFileIconProvider icons;
+    const QIcon drive = listIcons().icon(QFileIconProvider::Drive);
     for (const QString& root : topLevelVolumes()) {
-        auto* item = new QStandardItem(icons.icon(QFileIconProvider::Drive), root);
+        auto* item = new QStandardItem(drive, root);
         item->setData(root, PathRole);
         item->setEditable(false);
         volumes_->appendRow(item);
@@ -109,6 +160,8 @@ void ShellList::showFolder(const QString& path) {
         return;
     }
     folder_ = QDir::cleanPath(info.absoluteFilePath());
+    if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+    watcher_->addPath(folder_);
     if (model() != files_) setModel(files_);
     const QModelIndex root = files_->setRootPath(folder_);
     files_->sort(0, Qt::AscendingOrder);
@@ -129,6 +182,16 @@ void ShellList::showParent() {
         return;
     }
     showFolder(up.absolutePath());
+}
+
+void ShellList::folderChanged() {
+    if (folder_.isEmpty() || QFileInfo(folder_).isDir()) return;
+    // The folder shown went away: show the nearest folder above it that is still there.
+    QString above = folder_;
+    do {
+        above = QFileInfo(above).absolutePath();
+    } while (!QFileInfo(above).isDir() && above != QDir::rootPath());
+    showFolder(above);
 }
 
 QString ShellList::pathAt(const QModelIndex& index) const {
@@ -218,6 +281,21 @@ void ShellList::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QListView::mouseDoubleClickEvent(event);
+}
+
+void ShellList::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && isFolderAt(currentIndex())) {
+        showFolder(pathAt(currentIndex()));
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Backspace) {
+        showParent();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ShellList::startItemDrag(const QModelIndex& index) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class QFileSystemModel;
+class QFileSystemWatcher;
 class QMimeData;
 class QStandardItemModel;
 
@@ -31,7 +32,9 @@ public:
     void showTopLevel();
     // Shows the folder at `path` (made absolute and clean); a path that is not a folder
     // shows the top level instead. The folder is read in the background: its items appear
-    // once directoryLoaded has been emitted.
+    // once directoryLoaded has been emitted. From then on the list follows the folder:
+    // items made, removed or renamed there by any program appear and go by themselves, and
+    // when the folder itself goes, the list shows the nearest folder above it still there.
     void showFolder(const QString& path);
     // Shows the parent of the folder shown; from the root or another top-level volume, the
     // top level; at the top level, nothing changes.
@@ -58,14 +61,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Enter on a folder opens it, as a double-click does; Backspace shows the parent.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString pathAt(const QModelIndex& index) const;
     bool isFolderAt(const QModelIndex& index) const;
     void startItemDrag(const QModelIndex& index);
+    void folderChanged();
 
     QFileSystemModel* files_ = nullptr;
     QStandardItemModel* volumes_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr; // the folder shown, to notice it going
     QString folder_;
     QPoint pressPos_;
     QPersistentModelIndex pressed_;

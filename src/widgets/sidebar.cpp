@@ -6,6 +6,19 @@
 
 namespace tovera {
 
+namespace {
+
+// Items are white captions on the side bar's grey; hovering, pressing and checking darken
+// the item's ground instead of lightening it, so the caption stays readable in every state.
+const char* const ItemStyle = "QToolButton { color: #ffffff; background: transparent;"
+                              " border: 1px solid transparent; border-radius: 3px; }"
+                              "QToolButton:hover { background: #5c5c5c; border-color: #b8b8b8; }"
+                              "QToolButton:pressed, QToolButton:checked {"
+                              " background: #3a3a3a; border-color: #d8d8d8; }"
+                              "QToolButton:disabled { color: #e6e6e6; }";
+
+} // namespace
+
 SideBar::SideBar(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
@@ -61,9 +74,7 @@ int SideBar::addItem(int panel, const QString& caption, const QIcon& icon) {
     button->setFocusPolicy(Qt::NoFocus);
     button->setFixedHeight(ItemHeight);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    QPalette pal = button->palette();
-    pal.setColor(QPalette::ButtonText, Qt::white);
-    button->setPalette(pal);
+    button->setStyleSheet(QString::fromLatin1(ItemStyle));
     connect(button, &QToolButton::clicked, this,
             [this, panel, index] { Q_EMIT itemClicked(panel, index); });
     p.items->insertWidget(p.items->count() - 1, button);

@@ -5,6 +5,7 @@
 #include "app/hinttracker.h"
 #include "app/page_drawing.h"
 #include "app/page_sheet.h"
+#include "app/program.h"
 #include "platform/errors.h"
 #include "support.h"
 #include "widgets/controls.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -58,6 +60,9 @@ private Q_SLOTS:
     void closing();
     void closingEndsAnEdit_data();
     void closingEndsAnEdit();
+    void closingClosesTheHelp();
+    void closingEndsTheProgram_data();
+    void closingEndsTheProgram();
     void help();
     void helpFileMissing();
     void errorInHandler_data();
@@ -393,6 +398,61 @@ void TestTovmain::closingEndsAnEdit() {
         QCOMPARE(q.value(0).toString(), stored);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("test-check"));
+}
+
+void TestTovmain::closingClosesTheHelp() {
+    WindowRun run;
+    const QString shipped = QStringLiteral(TOVERA_BIN_DIR "/ikatu.hlp");
+    if (!QFile::exists(shipped)) QSKIP("the built help file is not beside the test programs");
+    QVERIFY(QFile::copy(shipped, run.path(QStringLiteral("ikatu.hlp"))));
+    Tovmain& w = run.startQuietly();
+    endProgramWithWindow(w, run.help);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.herupu1->trigger();
+    QVERIFY(run.help.window()->isVisible());
+    QTest::mouseClick(w.Owari, Qt::LeftButton);
+    QVERIFY(!w.isVisible());
+    QVERIFY(!run.help.window()->isVisible());
+}
+
+void TestTovmain::closingEndsTheProgram_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("終了") << QStringLiteral("owari");
+    QTest::newRow("システム終了") << QStringLiteral("item");
+    QTest::newRow("window frame") << QStringLiteral("frame");
+}
+
+void TestTovmain::closingEndsTheProgram() {
+    // The real program's run in a process of its own, with the help viewer open when the
+    // main window closes: the process ends and the store is closed properly.
+    QFETCH(QString, how);
+    const QString child = QStringLiteral(TOVERA_BIN_DIR "/app_exit_child");
+    const QString shipped = QStringLiteral(TOVERA_BIN_DIR "/ikatu.hlp");
+    if (!QFile::exists(child) || !QFile::exists(shipped))
+        QSKIP("the helper program or the help file is not built");
+    WindowRun run;
+    run.createStore();
+    run.addRecord(1, QByteArray(), QByteArray());
+    QVERIFY(QFile::copy(shipped, run.path(QStringLiteral("ikatu.hlp"))));
+    QProcess process;
+    process.start(child, {run.folder.path(), how});
+    const bool ended = process.waitForFinished(20000);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    QVERIFY2(ended,
+             qPrintable(QStringLiteral("still running after the main window closed: ") + out));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(out.contains(QStringLiteral("help open: 1")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("help after close: 0")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("loop ended: 0")), qPrintable(out));
+    // A connection closed properly leaves no write-ahead log behind.
+    QVERIFY(QFile::exists(run.databasePath()));
+    QVERIFY(!QFile::exists(run.databasePath() + QStringLiteral("-wal")));
 }
 
 void TestTovmain::help() {

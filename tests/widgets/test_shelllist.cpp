@@ -54,6 +54,10 @@ private Q_SLOTS:
     void selectionStaysShownWithoutFocus();
     void leftPressAndMoveDragsTheItem();
     void dragDataNamesTheList();
+    void itemsShowFolderAndFileIcons();
+    void followsChangesOfTheFolderShown();
+    void removedFolderShowsWhatIsLeft();
+    void keysOpenAFolderAndGoUp();
 
 private:
     QTemporaryDir dir_;
@@ -63,6 +67,7 @@ private:
 void TestShellList::init() {
     QVERIFY(dir_.isValid());
     root_ = QDir(dir_.path()).filePath(QStringLiteral("files"));
+    QDir(root_).removeRecursively(); // each test starts from the same files
     QDir().mkpath(root_ + QStringLiteral("/b_dir/inner"));
     QDir().mkpath(root_ + QStringLiteral("/A_dir"));
     touch(root_ + QStringLiteral("/c.txt"));
@@ -226,6 +231,99 @@ void TestShellList::dragDataNamesTheList() {
     QCOMPARE(insideDragSource(&foreign, {&one, &two}), nullptr);
     std::unique_ptr<QMimeData> none(unnamed.dragData());
     QCOMPARE(insideDragSource(none.get(), {&unnamed}), nullptr);
+}
+
+QImage iconPicture(const QModelIndex& index) {
+    const QVariant decoration = index.data(Qt::DecorationRole);
+    QIcon icon = decoration.value<QIcon>();
+    if (icon.isNull() && decoration.canConvert<QPixmap>())
+        icon = QIcon(decoration.value<QPixmap>());
+    return icon.pixmap(16, 16).toImage();
+}
+
+void TestShellList::itemsShowFolderAndFileIcons() {
+    ShellList list;
+    list.resize(200, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    // The top level: a drive picture for each volume.
+    for (int row = 0; row < list.model()->rowCount(list.rootIndex()); ++row) {
+        const QImage drive = iconPicture(list.model()->index(row, 0, list.rootIndex()));
+        QVERIFY(!drive.isNull());
+    }
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+    QImage folder, file;
+    for (int row = 0; row < 4; ++row) {
+        const QModelIndex index = list.model()->index(row, 0, list.rootIndex());
+        const QImage picture = iconPicture(index);
+        QVERIFY2(!picture.isNull(), qPrintable(list.shownPaths().at(row)));
+        // Something is drawn: not every pixel is the same.
+        bool drawn = false;
+        for (int y = 0; y < picture.height() && !drawn; ++y)
+            for (int x = 0; x < picture.width() && !drawn; ++x)
+                drawn = picture.pixel(x, y) != picture.pixel(0, 0);
+        QVERIFY2(drawn, qPrintable(list.shownPaths().at(row)));
+        (row < 2 ? folder : file) = picture;
+    }
+    // Folders and files look different.
+    QVERIFY(folder != file);
+    // The list shows small icons.
+    QCOMPARE(list.iconSize(), QSize(16, 16));
+    const QModelIndex first = list.model()->index(0, 0, list.rootIndex());
+    QVERIFY(list.visualRect(first).height() <= 24);
+}
+
+void TestShellList::followsChangesOfTheFolderShown() {
+    ShellList list;
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+    // Made, removed and renamed by another program: the list follows without being asked.
+    touch(root_ + QStringLiteral("/new.xls"));
+    QVERIFY(QDir(root_).mkdir(QStringLiteral("d_dir")));
+    QTRY_VERIFY_WITH_TIMEOUT(list.shownPaths().contains(root_ + "/new.xls"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(list.shownPaths().contains(root_ + "/d_dir"), 10000);
+    QVERIFY(QFile::remove(root_ + QStringLiteral("/c.txt")));
+    QTRY_VERIFY_WITH_TIMEOUT(!list.shownPaths().contains(root_ + "/c.txt"), 10000);
+    QVERIFY(QFile::rename(root_ + QStringLiteral("/B.hbd"), root_ + QStringLiteral("/z.hbd")));
+    QTRY_VERIFY_WITH_TIMEOUT(list.shownPaths().contains(root_ + "/z.hbd"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(list.shownPaths(),
+                              (QStringList{root_ + "/A_dir", root_ + "/b_dir", root_ + "/d_dir",
+                                           root_ + "/new.xls", root_ + "/z.hbd"}),
+                              10000);
+}
+
+void TestShellList::removedFolderShowsWhatIsLeft() {
+    ShellList list;
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_ + QStringLiteral("/b_dir/inner")));
+    QCOMPARE(list.shownPaths(), QStringList());
+    // The folder shown and its parent go: the list shows the nearest folder still there.
+    QVERIFY(QDir(root_ + QStringLiteral("/b_dir")).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(list.folder(), root_, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(list.shownPaths(),
+                              (QStringList{root_ + "/A_dir", root_ + "/B.hbd", root_ + "/c.txt"}),
+                              10000);
+}
+
+void TestShellList::keysOpenAFolderAndGoUp() {
+    ShellList list;
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(showAndWait(list, root_));
+    QTRY_COMPARE(list.shownPaths().size(), 4);
+    // Enter on a file keeps the folder.
+    QVERIFY(list.selectPath(root_ + "/c.txt"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(list.folder(), root_);
+    QVERIFY(list.selectPath(root_ + "/b_dir"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(list.folder(), root_ + "/b_dir");
+    QTest::keyClick(&list, Qt::Key_Backspace);
+    QCOMPARE(list.folder(), root_);
 }
 
 QTEST_MAIN(TestShellList)

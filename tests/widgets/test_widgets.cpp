@@ -7,13 +7,16 @@
 #include "widgets/statusbar.h"
 
 #include "widgets/selectedtests.h"
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTabBar>
 
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 
 using namespace tovera;
 
@@ -22,6 +25,8 @@ class TestWidgets : public QObject {
 private Q_SLOTS:
     void sideBarItemsAndPanels();
     void sideBarSecondPanelOpensByCaption();
+    void sideBarCaptionsReadableInEveryState_data();
+    void sideBarCaptionsReadableInEveryState();
     void statusBarPanelsAndGauge();
     void gaugeClamps_data();
     void gaugeClamps();
@@ -61,6 +66,84 @@ void TestWidgets::sideBarItemsAndPanels() {
     QVERIFY(!bar.itemButton(first, 4));
     QVERIFY(!bar.itemButton(5, 0));
     QCOMPARE(bar.itemCount(-1), 0);
+}
+
+namespace {
+
+double luminance(QRgb rgb) {
+    const auto channel = [](int v) {
+        const double c = v / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+           0.0722 * channel(qBlue(rgb));
+}
+
+double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The contrast between the caption's strongest glyph pixels and the colour behind them,
+// measured on the picture of the caption strip (below the icon) of `button`.
+double captionContrast(const QImage& picture, int captionTop) {
+    QHash<QRgb, int> counts;
+    const QRect strip(4, captionTop, picture.width() - 8, picture.height() - captionTop - 2);
+    for (int y = strip.top(); y <= strip.bottom(); ++y)
+        for (int x = strip.left(); x <= strip.right(); ++x) ++counts[picture.pixel(x, y)];
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) most = it.value(), background = it.key();
+    double best = 1.0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, contrast(it.key(), background));
+    return best;
+}
+
+} // namespace
+
+void TestWidgets::sideBarCaptionsReadableInEveryState_data() {
+    QTest::addColumn<QString>("state");
+    for (const char* state : {"normal", "hover", "pressed", "checked", "disabled"})
+        QTest::newRow(state) << QString::fromLatin1(state);
+}
+
+void TestWidgets::sideBarCaptionsReadableInEveryState() {
+    QFETCH(QString, state);
+    SideBar bar;
+    bar.resize(140, 300);
+    const int panel = bar.addPanel(QStringLiteral("メニュー"));
+    bar.addItem(panel, QStringLiteral("システム終了"),
+                QApplication::style()->standardIcon(QStyle::SP_BrowserStop));
+    bar.addItem(panel, QStringLiteral("基本項目"),
+                QApplication::style()->standardIcon(QStyle::SP_FileIcon));
+    bar.move(0, 0);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QToolButton* item = bar.itemButton(panel, 0);
+    const QPoint centre = item->rect().center();
+    if (state == QLatin1String("hover")) {
+        QTest::mouseMove(item, centre);
+        QTRY_VERIFY(item->underMouse());
+    } else if (state == QLatin1String("pressed")) {
+        QTest::mouseMove(item, centre);
+        QTest::mousePress(item, Qt::LeftButton, {}, centre);
+        QVERIFY(item->isDown());
+    } else if (state == QLatin1String("checked")) {
+        item->setCheckable(true);
+        item->setChecked(true);
+    } else if (state == QLatin1String("disabled")) {
+        item->setEnabled(false);
+    }
+    // The item as it shows on the side bar (its ground is the bar's).
+    const QImage picture = bar.grab(QRect(item->mapTo(&bar, QPoint(0, 0)), item->size())).toImage();
+    if (state == QLatin1String("pressed")) QTest::mouseRelease(item, Qt::LeftButton, {}, centre);
+    if (qEnvironmentVariableIsSet("TOVERA_SCREENSHOTS"))
+        picture.save(qEnvironmentVariable("TOVERA_SCREENSHOTS") + "/sidebar-" + state + ".png");
+    // The caption sits under the 32 px icon.
+    const double ratio = captionContrast(picture, SideBar::IconSize + 2);
+    QVERIFY2(ratio >= 3.0, qPrintable(QStringLiteral("contrast %1").arg(ratio)));
 }
 
 void TestWidgets::sideBarSecondPanelOpensByCaption() {

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "records/demo.h"
+#include "records/districtadmin.h"
 #include "records/schema.h"
 
 #include <QFileInfo>
@@ -12,7 +13,61 @@ namespace tovera::cli {
 namespace {
 
 int usage() {
-    return fail(2, QStringLiteral("usage: tovera-cli db init PATH | db demo PATH [--records N]"));
+    return fail(2, QStringLiteral("usage: tovera-cli db init PATH | db demo PATH [--records N] |\n"
+                                  "       db districts PATH [--add NAME... | --remove NAME...]"));
+}
+
+void printLine(const QString& text) {
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+// db districts PATH [--add NAME... | --remove NAME...]: lists, adds or removes the
+// districts of table 行政区. Errors name the file and the cause.
+int runDistricts(const QStringList& args) {
+    if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) return usage();
+    const QString path = args.first();
+    QString action;
+    QStringList names;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (action.isEmpty() && (arg == QLatin1String("--add") || arg == QLatin1String("--remove")))
+            action = arg;
+        else if (!action.isEmpty())
+            names << arg;
+        else
+            return usage();
+    }
+    if (!action.isEmpty() && names.isEmpty()) return usage();
+    const QString shown = QFileInfo(path).absoluteFilePath();
+    try {
+        DistrictStore store(path);
+        if (action.isEmpty()) {
+            const QStringList districts = store.districts();
+            for (const QString& name : districts) printLine(name);
+            if (districts.isEmpty())
+                fail(0, QStringLiteral("%1: 行政区はまだ登録されていません（--add で追加します）")
+                            .arg(shown));
+            return 0;
+        }
+        if (action == QLatin1String("--add")) {
+            store.add(names);
+            printLine(QStringLiteral("%1: 行政区 %2 件を追加しました: %3")
+                          .arg(shown)
+                          .arg(names.size())
+                          .arg(names.join(QStringLiteral("、"))));
+        } else {
+            names.removeDuplicates();
+            store.remove(names);
+            printLine(QStringLiteral("%1: 行政区 %2 件を削除しました: %3")
+                          .arg(shown)
+                          .arg(names.size())
+                          .arg(names.join(QStringLiteral("、"))));
+        }
+        return 0;
+    } catch (const Exception& e) {
+        return fail(1, QStringLiteral("tovera-cli db districts: %1: %2").arg(shown, e.message()));
+    }
 }
 
 } // namespace
@@ -20,6 +75,7 @@ int usage() {
 int runDb(const QStringList& args) {
     if (args.isEmpty()) return usage();
     const QString sub = args.first();
+    if (sub == QLatin1String("districts")) return runDistricts(args.mid(1));
     try {
         if (sub == QLatin1String("init")) {
             if (args.size() != 2) return usage();

@@ -23,6 +23,7 @@ const char* const kUsage =
     "  match NAME PATTERN\n"
     "  db init PATH\n"
     "  db demo PATH [--records N]\n"
+    "  db districts PATH [--add NAME... | --remove NAME...]\n"
     "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
 
 } // namespace

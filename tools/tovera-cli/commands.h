@@ -6,10 +6,11 @@
 
 namespace tovera::cli {
 
-int runPlan(const QStringList& args);  // plan dump | plan render
-int runMatch(const QStringList& args); // match NAME PATTERN
-int runDb(const QStringList& args);    // db init | db demo
-int runSheet(const QStringList& args); // sheet cells | text | convert | pdf
+int runPlan(const QStringList& args);     // plan dump | plan render
+int runMatch(const QStringList& args);    // match NAME PATTERN
+int runDb(const QStringList& args);       // db init | db demo
+int runDbImport(const QStringList& args); // db import | db export
+int runSheet(const QStringList& args);    // sheet cells | text | convert | pdf
 // The writing and display side of `sheet`, called by runSheet with the arguments after
 // the subcommand's name.
 int runSheetText(const QStringList& args);    // sheet text FILE

@@ -6,11 +6,10 @@
 
 namespace tovera::cli {
 
-int runPlan(const QStringList& args);     // plan dump | plan render
-int runMatch(const QStringList& args);    // match NAME PATTERN
-int runDb(const QStringList& args);       // db init | db demo
-int runDbImport(const QStringList& args); // db import | db export
-int runSheet(const QStringList& args);    // sheet cells | text | convert | pdf
+int runPlan(const QStringList& args);  // plan dump | plan render
+int runMatch(const QStringList& args); // match NAME PATTERN
+int runDb(const QStringList& args);    // db init | db demo
+int runSheet(const QStringList& args); // sheet cells | text | convert | pdf
 // The writing and display side of `sheet`, called by runSheet with the arguments after
 // the subcommand's name.
 int runSheetText(const QStringList& args);    // sheet text FILE
@@ -19,5 +18,8 @@ int runSheetPdf(const QStringList& args);     // sheet pdf IN OUT.pdf
 
 // Prints `text` and a line end on standard error; returns `status`.
 int fail(int status, const QString& text);
+
+// db import ACCESS.mdb STORE | db export STORE OUT.csv; main() sends these two here.
+int runDbImport(const QStringList& args);
 
 } // namespace tovera::cli

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -231,7 +232,9 @@ struct AccessTable::Impl {
             if (part.size() < total) fail(tableName, row, QStringLiteral("長い値が短すぎます"));
             return part.left(total);
         }
-        // A chain: each row begins with the reference of the next one.
+        // A chain: each row begins with the reference of the next one. The file bounds
+        // what is reserved, not the length the reference claims.
+        out.reserve(qsizetype(std::min<qint64>(total, pages * mdb->fmt->pg_size)));
         for (qint64 hops = 0; out.size() < total; ++hops) {
             if (pgRow == 0 || hops > pages)
                 fail(tableName, row, QStringLiteral("長い値の連鎖が途切れています"));

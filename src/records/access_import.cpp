@@ -387,14 +387,20 @@ ImportSummary Importer::run(const QString& tempPath) {
         {
             QSqlDatabase db = createStoreFile(tempPath, connection);
             QSqlQuery q(db);
-            for (const QString& s : schemaStatements())
+            // A file under a temporary name needs no journal: it is synced once, complete,
+            // before it takes its name, and removed when anything fails. It is left in the
+            // write-ahead-log mode every store has.
+            auto run = [&](const QString& s) {
                 if (!q.exec(s)) throwDatabaseError(q.lastError());
-            // The file is synced once, complete, before it takes its name.
-            if (!q.exec(u("PRAGMA synchronous = OFF")) || !q.exec(u("BEGIN")))
-                throwDatabaseError(q.lastError());
+            };
+            run(u("PRAGMA synchronous = OFF"));
+            for (const QString& s : schemaStatements()) run(s);
+            run(u("PRAGMA journal_mode = OFF"));
+            run(u("BEGIN"));
             importDistricts(*districts, db);
             importRecords(*records, db);
-            if (!q.exec(u("COMMIT"))) throwDatabaseError(q.lastError());
+            run(u("COMMIT"));
+            run(u("PRAGMA journal_mode = WAL"));
             q = QSqlQuery();
             db.close();
         }

@@ -260,7 +260,7 @@ private:
     QString storePath_;
     ImportProgress progress_;
     ImportSummary summary_;
-    QSet<QString> districts_; // folded as the store compares them (NOCASE)
+    QSet<QString> districts_; // as stored; the table's key compares them exactly
     qint64 done_ = 0, total_ = 0;
 };
 
@@ -296,13 +296,13 @@ void Importer::importDistricts(AccessTable& table, QSqlDatabase& db) {
         const QString where = u("%1 %2 行目").arg(table.name()).arg(table.rowsRead());
         if (v.value.isNull() || name.isEmpty()) {
             summary_.warnings << where + u(": 空の所在区は取り込んでいません");
-        } else if (districts_.contains(name.toLower())) {
+        } else if (districts_.contains(name)) {
             summary_.warnings << where +
                                      u(": 所在区「%1」は重複のため取り込んでいません").arg(name);
         } else {
             q.bindValue(0, name);
             exec(q);
-            districts_.insert(name.toLower());
+            districts_.insert(name);
             ++summary_.districts;
         }
         step();
@@ -365,7 +365,7 @@ void Importer::importRecords(AccessTable& table, QSqlDatabase& db) {
         }
         if (districtColumn >= 0) {
             const QString d = values[districtColumn].toString();
-            if (!d.isEmpty() && !districts_.contains(d.toLower()))
+            if (!d.isEmpty() && !districts_.contains(d))
                 problems << names[districtColumn] + u(": 「%1」は行政区にありません").arg(d);
         }
         if (!problems.isEmpty()) {
@@ -376,7 +376,7 @@ void Importer::importRecords(AccessTable& table, QSqlDatabase& db) {
                                             .arg(table.name())
                                             .arg(table.rowsRead())
                                             .arg(no.toString());
-            for (const QString& p : problems) summary_.warnings << where + u(" の ") + p;
+            for (const QString& p : problems) summary_.warnings << where + u("、列 ") + p;
         }
         for (int s = 0; s < names.size(); ++s) q.bindValue(s, values[s]);
         exec(q);

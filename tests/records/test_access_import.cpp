@@ -129,6 +129,7 @@ private slots:
     void neverOverwritesAStore();
     void missingTableIsNamed();
     void stoppedImportLeavesNothing();
+    void reportsWhatItCannotTakeOver();
     void exportWritesCsv();
     void providerDoesNotOpenAnAccessFile();
 
@@ -447,7 +448,8 @@ void TestAccessImport::convertsValues_data() {
     QTest::newRow("null stays null") << "所有者氏名" << null << null << "";
     QTest::newRow("date") << "日付" << QVariant(QDateTime(QDate(1850, 1, 1), QTime(16, 1), Qt::UTC))
                           << QVariant(QStringLiteral("1850-01-01T16:01:00.000")) << "";
-    QTest::newRow("a date no calendar has") << "登記日" << QVariant(1.0e12) << null << "1000000000000";
+    QTest::newRow("a date no calendar has")
+        << "登記日" << QVariant(1.0e12) << null << "1000000000000";
     QTest::newRow("empty attachment stays")
         << "zumen" << QVariant(QByteArray("", 0)) << QVariant(QByteArray("", 0)) << "";
 }
@@ -549,6 +551,53 @@ void TestAccessImport::stoppedImportLeavesNothing() {
     QCOMPARE(seen, 40);
     QCOMPARE(all, 72);
     QVERIFY(filesIn(dir.path()).isEmpty());
+}
+
+void TestAccessImport::reportsWhatItCannotTakeOver() {
+    // The sample with a few bytes changed: column excel renamed excal, １Ｆ renamed 1F, No
+    // 3's first-floor area "62.10" made "62.1m", No 8's district 汐見台 made 汐見丘.
+    QFile f(sample("tovera_register_jet4.mdb"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray bytes = f.readAll();
+    auto patch = [&](qsizetype at, const QByteArray& was, const QByteArray& now) {
+        QCOMPARE(bytes.mid(at, was.size()), was);
+        bytes.replace(at, now.size(), now);
+    };
+    auto utf16 = [](const char* s) {
+        const QString t = QString::fromUtf8(s);
+        return QByteArray(reinterpret_cast<const char*>(t.utf16()), t.size() * 2);
+    };
+    patch(119849, utf16("excel"), utf16("excal"));
+    patch(119673, utf16("１Ｆ"), utf16("1F"));
+    patch(134457,
+          QByteArray("\xff\xfe"
+                     "62.10"),
+          QByteArray("\xff\xfe"
+                     "62.1m"));
+    patch(132881, utf16("汐見台"), utf16("汐見丘"));
+    QTemporaryDir dir;
+    const QString mdb = dir.filePath(QStringLiteral("patched.mdb"));
+    QFile out(mdb);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+
+    const ImportSummary s = importAccessRegister(mdb, dir.filePath(QStringLiteral("store")));
+    QCOMPARE(s.records, 60);
+    QCOMPARE(
+        s.warnings,
+        QStringList(
+            {QStringLiteral("基本データ: 列 1F を １Ｆ として取り込みました"),
+             QStringLiteral("基本データ に列 excel がないため、どの記録でも空です"),
+             QStringLiteral("基本データ 3 行目（No 3）、列 １Ｆ: 「62.1m」を 62.1 "
+                            "として取り込みました"),
+             QStringLiteral("基本データ 8 行目（No 8）、列 所在区: 「汐見丘」は行政区にありません"),
+             QStringLiteral("基本データ の列 excal はストアにないため取り込んでいません（値の"
+                            "ある行 15）")}));
+    const QList<QVariantMap> rows =
+        readStore(dir.filePath(QStringLiteral("store")), QStringLiteral("基本データ"));
+    QCOMPARE(rows[2].value(QStringLiteral("１Ｆ")).toDouble(), 62.1);
+    QCOMPARE(rows[7].value(QStringLiteral("所在区")).toString(), QStringLiteral("汐見丘"));
 }
 
 void TestAccessImport::exportWritesCsv() {

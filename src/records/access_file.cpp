@@ -189,8 +189,12 @@ QString AccessFile::versionText() const {
         return QStringLiteral("Jet 3");
     case MDB_VER_JET4:
         return QStringLiteral("Jet 4");
+    case MDB_VER_ACCDB_2007:
+        return QStringLiteral("ACE 12");
+    case MDB_VER_ACCDB_2010:
+        return QStringLiteral("ACE 14");
     default:
-        return QStringLiteral("ACE %1").arg(h_->mdb->f->jet_version + 10);
+        return QStringLiteral("ACE %1").arg(h_->mdb->f->jet_version + 11);
     }
 }
 

@@ -324,10 +324,12 @@ bool AccessTable::next(QList<QVariant>& values) {
     if (!mdb_fetch_row(t)) {
         d_->done = true;
         if (rows_ != qint64(t->num_rows))
-            damaged(d_->path, QStringLiteral("表 %1 は %2 行のはずが %3 行しか読めません")
-                                  .arg(name_)
-                                  .arg(t->num_rows)
-                                  .arg(rows_));
+            damaged(d_->path,
+                    QStringLiteral("表 %1 は %2 行のはずが %3 行読めました。Access で最適化と修復を"
+                                   "してから取り込み直してください")
+                        .arg(name_)
+                        .arg(t->num_rows)
+                        .arg(rows_));
         return false;
     }
     const qint64 rowNumber = rows_ + 1;
@@ -420,11 +422,16 @@ bool AccessTable::next(QList<QVariant>& values) {
             v = decodeAccessText(b, d_->jet3);
             break;
         case MDB_MEMO:
-            v = decodeAccessText(d_->longValue(p, int(b.size()), name_, rowNumber), d_->jet3);
+        case MDB_OLE: {
+            // A value of no bytes at all is an empty one, not NULL (that is the null mask's).
+            const QByteArray bytes =
+                b.isEmpty() ? QByteArray("", 0) : d_->longValue(p, int(b.size()), name_, rowNumber);
+            if (col->col_type == MDB_MEMO)
+                v = decodeAccessText(bytes, d_->jet3);
+            else
+                v = bytes;
             break;
-        case MDB_OLE:
-            v = d_->longValue(p, int(b.size()), name_, rowNumber);
-            break;
+        }
         case MDB_BINARY:
             v = b.isNull() ? QByteArray("", 0) : b;
             break;

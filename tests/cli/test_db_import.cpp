@@ -89,6 +89,16 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
+    void listsTables() {
+        const Run run = cli({"db", "tables", sample("synthetic_jp_jet4.mdb")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith(QStringLiteral("synthetic_jp_jet4.mdb: Jet 4\n"
+                                                   "区分マスタ\t3\t区分コード, 区分名\n"
+                                                   "基本データ\t6\tID, 所有者氏名, ")),
+                 qPrintable(run.out));
+        QCOMPARE(cli({"db", "tables", sample("MANIFEST.tsv")}).status, 1);
+    }
+
     void usage() {
         QCOMPARE(cli({"db", "import", sample("tovera_register_jet4.mdb")}).status, 2);
         QCOMPARE(cli({"db", "export"}).status, 2);

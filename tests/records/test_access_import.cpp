@@ -116,6 +116,7 @@ private slots:
     void attachmentsAreTheSampleSheetsByteForByte();
     void samplesReadWithTheirTables_data();
     void samplesReadWithTheirTables();
+    void accessMadeOleObjectKeepsItsWrapper();
     void syntheticSampleReadsAsExpected();
     void nullLongValueAfterAStoredOneStaysNull();
     void decodesText_data();
@@ -282,6 +283,24 @@ void TestAccessImport::samplesReadWithTheirTables() {
         counts << QString::number(t->rowsRead());
     }
     QCOMPARE(counts.join(u' '), rows);
+}
+
+void TestAccessImport::accessMadeOleObjectKeepsItsWrapper() {
+    // An object inserted through Access's forms carries Access's header (0x15 0x1C, then
+    // the class name); the reader delivers the stored bytes as they are.
+    AccessFile f(sample("test2V2000.mdb"));
+    auto t = f.openTable(QStringLiteral("MSP_PROJECTS"));
+    QVERIFY(t);
+    int column = -1;
+    for (int i = 0; i < t->columns().size(); ++i)
+        if (t->columns()[i].name == QStringLiteral("RESERVED_BINARY_DATA")) column = i;
+    QVERIFY(column >= 0);
+    QList<QVariant> v;
+    QVERIFY(t->next(v));
+    const QByteArray bytes = v[column].toByteArray();
+    QCOMPARE(bytes.size(), 22970);
+    QVERIFY(bytes.startsWith("\x15\x1c"));
+    QVERIFY(bytes.contains("Document"));
 }
 
 void TestAccessImport::syntheticSampleReadsAsExpected() {
@@ -575,6 +594,10 @@ void TestAccessImport::reportsWhatItCannotTakeOver() {
           QByteArray("\xff\xfe"
                      "62.1m"));
     patch(132881, utf16("汐見台"), utf16("汐見丘"));
+    // A drawing given the header Access puts before objects inserted through its forms.
+    const qsizetype drawing = bytes.indexOf("$headerpas\r\n");
+    QVERIFY(drawing > 0);
+    patch(drawing, "$h", "\x15\x1c");
     QTemporaryDir dir;
     const QString mdb = dir.filePath(QStringLiteral("patched.mdb"));
     QFile out(mdb);
@@ -589,6 +612,8 @@ void TestAccessImport::reportsWhatItCannotTakeOver() {
         QStringList(
             {QStringLiteral("基本データ: 列 1F を １Ｆ として取り込みました"),
              QStringLiteral("基本データ に列 excel がないため、どの記録でも空です"),
+             QStringLiteral("基本データ 1 行目（No 1）、列 zumen: Access の OLE "
+                            "オブジェクトの包みが付いたまま取り込みました"),
              QStringLiteral("基本データ 3 行目（No 3）、列 １Ｆ: 「62.1m」を 62.1 "
                             "として取り込みました"),
              QStringLiteral("基本データ 8 行目（No 8）、列 所在区: 「汐見丘」は行政区にありません"),
@@ -597,6 +622,11 @@ void TestAccessImport::reportsWhatItCannotTakeOver() {
     const QList<QVariantMap> rows =
         readStore(dir.filePath(QStringLiteral("store")), QStringLiteral("基本データ"));
     QCOMPARE(rows[2].value(QStringLiteral("１Ｆ")).toDouble(), 62.1);
+    QVERIFY(rows[0]
+                .value(QStringLiteral("zumen"))
+                .toByteArray()
+                .startsWith("\x15\x1c"
+                            "eaderpas"));
     QCOMPARE(rows[7].value(QStringLiteral("所在区")).toString(), QStringLiteral("汐見丘"));
 }
 

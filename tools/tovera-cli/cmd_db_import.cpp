@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "platform/errors.h"
+#include "records/access_file.h"
 #include "records/access_import.h"
 #include "records/store_export.h"
 
@@ -24,7 +25,27 @@ void onInterrupt(int) {
 
 int usage() {
     return fail(2, QStringLiteral("usage: tovera-cli db import ACCESS.mdb STORE | db export STORE "
-                                  "OUT.csv"));
+                                  "OUT.csv | db tables ACCESS.mdb"));
+}
+
+// Lists the user tables of an Access file with their columns, reading every row, so that
+// a file can be checked before it is imported.
+int runTables(const QString& accessPath) {
+    AccessFile file(accessPath);
+    std::printf("%s: %s\n", QFileInfo(accessPath).fileName().toUtf8().constData(),
+                file.versionText().toUtf8().constData());
+    for (const QString& name : file.tables()) {
+        auto table = file.openTable(name);
+        QList<QVariant> row;
+        while (table->next(row)) {
+        }
+        QStringList columns;
+        for (const AccessColumn& c : table->columns()) columns << c.name;
+        std::printf("%s\t%lld\t%s\n", name.toUtf8().constData(),
+                    static_cast<long long>(table->rowsRead()),
+                    columns.join(QStringLiteral(", ")).toUtf8().constData());
+    }
+    return 0;
 }
 
 QString grouped(qint64 n) {
@@ -96,8 +117,9 @@ int runImport(const QString& accessPath, const QString& storePath) {
 } // namespace
 
 int runDbImport(const QStringList& args) {
-    if (args.size() != 3) return usage();
     try {
+        if (args.size() == 2 && args[0] == QLatin1String("tables")) return runTables(args[1]);
+        if (args.size() != 3) return usage();
         if (args[0] == QLatin1String("import")) return runImport(args[1], args[2]);
         if (args[0] == QLatin1String("export")) {
             const qint64 n = exportStoreCsv(args[1], args[2]);

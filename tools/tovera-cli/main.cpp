@@ -23,7 +23,7 @@ const char* const kUsage =
     "  match NAME PATTERN\n"
     "  db init PATH\n"
     "  db demo PATH [--records N]\n"
-    "  db import ACCESS.mdb STORE | db export STORE OUT.csv\n"
+    "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
     "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
 
 } // namespace
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("plan")) return runPlan(args);
     if (command == QLatin1String("match")) return runMatch(args);
     if (command == QLatin1String("db") && !args.isEmpty() &&
-        (args.first() == QLatin1String("import") || args.first() == QLatin1String("export")))
+        (args.first() == QLatin1String("import") || args.first() == QLatin1String("export") ||
+         args.first() == QLatin1String("tables")))
         return runDbImport(args);
     if (command == QLatin1String("db")) return runDb(args);
     if (command == QLatin1String("sheet")) return runSheet(args);

@@ -26,7 +26,10 @@ using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 // Reads the Access file at `accessPath` and writes a new store at `storePath` holding its
 // districts and house records in stored order: every column of the store that the Access
 // table has, text exactly (empty text stays empty text, NULL stays NULL), dates with their
-// time of day to the millisecond, attachments byte for byte as stored. Access columns the
+// time of day to the millisecond, attachments byte for byte as stored: the program stored
+// the files' own bytes, so no OLE wrapper is taken off (a value that begins with the
+// header Access gives objects inserted through its forms is kept as it is and reported,
+// since it is not a drawing or workbook file the program can show). Access columns the
 // store does not know, store columns the Access table lacks and values the store cannot
 // hold as they are, are listed in the summary's warnings (see convertAccessValue).
 //

@@ -393,7 +393,13 @@ ImportSummary Importer::run(const QString& tempPath) {
     const QString connection = u("tovera-import-") + QUuid::createUuid().toString();
     try {
         {
-            QSqlDatabase db = createStoreFile(tempPath, connection);
+            QSqlDatabase db;
+            try {
+                db = createStoreFile(tempPath, connection);
+            } catch (const EInOutError& e) {
+                // Name the store asked for, not the temporary one.
+                throw EInOutError(storePath_ + u(": ") + e.message(), e.code());
+            }
             QSqlQuery q(db);
             // A file under a temporary name needs no journal: it is synced once, complete,
             // before it takes its name, and removed when anything fails. It is left in the

@@ -128,6 +128,7 @@ private slots:
     void refusesBadAccessFiles_data();
     void refusesBadAccessFiles();
     void neverOverwritesAStore();
+    void unwritableStoreIsNamed();
     void missingTableIsNamed();
     void stoppedImportLeavesNothing();
     void reportsWhatItCannotTakeOver();
@@ -540,6 +541,17 @@ void TestAccessImport::neverOverwritesAStore() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("kept"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("store")});
+}
+
+void TestAccessImport::unwritableStoreIsNamed() {
+    // /proc takes no new files, not even from root.
+    const QString store = QStringLiteral("/proc/tovera-import.store");
+    try {
+        importAccessRegister(sample("tovera_register_jet4.mdb"), store);
+        QFAIL("wrote into /proc");
+    } catch (const EInOutError& e) {
+        QVERIFY2(e.message().startsWith(store + QStringLiteral(": ")), qPrintable(e.message()));
+    }
 }
 
 void TestAccessImport::missingTableIsNamed() {

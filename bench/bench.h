@@ -37,5 +37,6 @@ void benchSearch();
 void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
+void benchImport(); // import_ms, import_rows_per_s, import_mb_per_s
 
 } // namespace tovera::bench

@@ -34,6 +34,7 @@ const Group kGroups[] = {
     {"records", tovera::bench::benchRecords}, {"search", tovera::bench::benchSearch},
     {"xls", tovera::bench::benchXls},         {"sheet", tovera::bench::benchSheet},
     {"view", tovera::bench::benchView},
+    {"import", tovera::bench::benchImport},
 };
 
 } // namespace

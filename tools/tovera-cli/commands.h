@@ -19,4 +19,8 @@ int runSheetPdf(const QStringList& args);     // sheet pdf IN OUT.pdf
 // Prints `text` and a line end on standard error; returns `status`.
 int fail(int status, const QString& text);
 
+// db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb; main()
+// sends these three here.
+int runDbImport(const QStringList& args);
+
 } // namespace tovera::cli

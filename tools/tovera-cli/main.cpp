@@ -24,6 +24,7 @@ const char* const kUsage =
     "  db init PATH\n"
     "  db demo PATH [--records N]\n"
     "  db districts PATH [--add NAME... | --remove NAME...]\n"
+    "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
     "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
 
 } // namespace
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
     using namespace tovera::cli;
     if (command == QLatin1String("plan")) return runPlan(args);
     if (command == QLatin1String("match")) return runMatch(args);
+    if (command == QLatin1String("db") && !args.isEmpty() &&
+        (args.first() == QLatin1String("import") || args.first() == QLatin1String("export") ||
+         args.first() == QLatin1String("tables")))
+        return runDbImport(args);
     if (command == QLatin1String("db")) return runDb(args);
     if (command == QLatin1String("sheet")) return runSheet(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {

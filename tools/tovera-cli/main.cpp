@@ -23,7 +23,8 @@ const char* const kUsage =
     "  match NAME PATTERN\n"
     "  db init PATH\n"
     "  db demo PATH [--records N]\n"
-    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
+    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n"
+    "  sheet recalc --check [--reasons] FILE...\n";
 
 } // namespace
 

@@ -94,6 +94,15 @@ struct RecalcCheck {
 // that depend on the clock (TODAY, NOW, RAND) are counted as not comparable.
 RecalcCheck checkRecalculation(const Workbook& book);
 
+// The formula of the cell (sheet, row, column) as it is typed, "=ROUND(E8*F8,0)"; an
+// array formula in braces, "{=A1:A3*2}". Empty when the cell has no formula or its
+// tokens cannot be shown.
+QString formulaText(const Workbook& book, int sheet, int row, int column);
+
+// A sheet name as a formula writes it: quoted ('My sheet') when it holds anything but
+// letters, digits, "_" and "." or reads like a cell reference.
+QString sheetNameInFormula(const QString& name);
+
 // The text of a formula result for reports: numbers with up to 17 significant digits.
 QString resultText(const Cell& cell);
 

@@ -30,7 +30,9 @@ bool sameResult(const Cell& stored, const Cell& computed) {
         const double a = stored.number, b = computed.number;
         return a == b || calc::round15(a) == calc::round15(b);
     }
-    // A formula whose stored result is an empty string may have been written without one.
+    // Writers without a boolean type store TRUE and FALSE as 1 and 0.
+    if (stored.type == CellType::Number && computed.type == CellType::Bool)
+        return stored.number == (computed.boolValue ? 1 : 0);
     if (stored.type != computed.type) return false;
     switch (stored.type) {
     case CellType::Text:
@@ -65,11 +67,16 @@ RecalcCheck checkRecalculation(const Workbook& original) {
         const calc::Node& node = graph.nodes[size_t(v)];
         ctx.unsupported = false;
         ctx.volatileUsed = false;
+        ctx.localeDependent = false;
         ctx.depth = 0;
         ctx.reason.clear();
         if (!calc::evaluateNode(book, node, ctx, nullptr)) {
             skipped[size_t(v)] =
                 ctx.reason.isEmpty() ? QStringLiteral("not evaluated") : ctx.reason;
+            continue;
+        }
+        if (ctx.localeDependent) {
+            skipped[size_t(v)] = QStringLiteral("depends on the language settings");
             continue;
         }
         if (node.isVolatile || ctx.volatileUsed) {

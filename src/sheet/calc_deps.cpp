@@ -340,13 +340,14 @@ bool evaluateNode(Workbook& book, const Node& node, Context& ctx,
     if (size_t(node.array) >= sheet.arrayFormulas.size()) return false;
     const ArrayFormula af = sheet.arrayFormulas[size_t(node.array)];
     ctx.arrayMode = true;
+    ctx.arrayRange = af.range;
     std::optional<Value> v = evaluateTokens(ctx, af.formula.tokens, af.formula.extra);
     ctx.arrayMode = false;
     if (!v) return false;
-    std::optional<Table> t =
-        v->kind == Value::Ref && !v->areas && v->area.firstSheet == v->area.lastSheet
-            ? toTable(ctx, *v)
-            : toTable(ctx, toScalar(ctx, *v));
+    const bool whole =
+        (v->kind == Value::Ref && !v->areas && v->area.firstSheet == v->area.lastSheet) ||
+        v->kind == Value::Array;
+    std::optional<Table> t = whole ? toTable(ctx, *v) : toTable(ctx, toScalar(ctx, *v));
     if (!t) return false;
     for (int r = af.range.firstRow; r <= af.range.lastRow; ++r)
         for (int c = af.range.firstColumn; c <= af.range.lastColumn; ++c) {

@@ -124,18 +124,12 @@ private:
     std::vector<Value> stack_;
 };
 
-// A single cell (row, column) field pair of a reference in the file's layout.
-struct RefField {
-    int row = 0;
-    int column = 0;
-    bool rowRelative = false;
-    bool columnRelative = false;
-};
+} // namespace
 
-RefField readRef(const uint8_t* p, int biff, bool colWide) {
+RefField readRef(const uint8_t* p, int biff) {
     RefField f;
     if (biff == 8) {
-        const uint16_t cf = get16(p + (colWide ? 2 : 2));
+        const uint16_t cf = get16(p + 2);
         f.row = get16(p);
         f.column = cf & 0x3FFF;
         f.rowRelative = cf & 0x8000;
@@ -163,8 +157,6 @@ void resolveRelative(RefField& f, int biff, int row, int column) {
     if (f.columnRelative)
         f.column = ((column + int8_t(uint8_t(f.column & 0xFF))) % 256 + 256) % 256;
 }
-
-} // namespace
 
 long tokenPayloadSize(const uint8_t* p, const uint8_t* end, int biff) {
     return payloadSize(p, end, biff);
@@ -199,7 +191,7 @@ RefKind decodeReference(const Workbook& book, int base, const uint8_t* q, int ow
         return RefKind::Error;
     CellRange r;
     if (base == 0x04 || base == 0x0C) {
-        RefField f = readRef(q, biff, true);
+        RefField f = readRef(q, biff);
         if (base == 0x0C) resolveRelative(f, biff, ownRow, ownColumn);
         r = {f.row, f.row, f.column, f.column};
     } else {
@@ -207,13 +199,13 @@ RefKind decodeReference(const Workbook& book, int base, const uint8_t* q, int ow
         if (b8) {
             const uint8_t first[4] = {q[0], q[1], q[4], q[5]};
             const uint8_t last[4] = {q[2], q[3], q[6], q[7]};
-            a = readRef(first, 8, true);
-            b = readRef(last, 8, true);
+            a = readRef(first, 8);
+            b = readRef(last, 8);
         } else {
             const uint8_t first[3] = {q[0], q[1], q[4]};
             const uint8_t last[3] = {q[2], q[3], q[5]};
-            a = readRef(first, biff, true);
-            b = readRef(last, biff, true);
+            a = readRef(first, biff);
+            b = readRef(last, biff);
         }
         if (base == 0x0D) {
             resolveRelative(a, biff, ownRow, ownColumn);

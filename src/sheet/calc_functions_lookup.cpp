@@ -42,17 +42,33 @@ template <typename At> int findIn(const Value& wanted, int count, int type, At&&
             if (equalForLookup(wanted, at(i))) return i;
         return -1;
     }
-    int found = -1;
-    for (int i = 0; i < count; ++i) {
-        const Value v = at(i);
-        if (!sameKind(wanted, v)) continue;
-        const int c = compareValues(v, wanted);
-        if (type > 0) {
-            if (c > 0) break;
+    if (type < 0) {
+        int found = -1;
+        for (int i = 0; i < count; ++i) {
+            const Value v = at(i);
+            if (!sameKind(wanted, v)) continue;
+            if (compareValues(v, wanted) < 0) break;
             found = i;
+        }
+        return found;
+    }
+    // Ascending data is searched by halves, as spreadsheet programs do: on data that is not
+    // sorted the answer is theirs, not the first match. Values of another kind are passed
+    // over towards the start.
+    int lo = 0, hi = count - 1, found = -1;
+    while (lo <= hi) {
+        const int mid = lo + (hi - lo) / 2;
+        int m = mid;
+        while (m >= lo && !sameKind(wanted, at(m))) --m;
+        if (m < lo) {
+            lo = mid + 1;
+            continue;
+        }
+        if (compareValues(at(m), wanted) <= 0) {
+            found = m;
+            lo = mid + 1;
         } else {
-            if (c < 0) break;
-            found = i;
+            hi = m - 1;
         }
     }
     return found;
@@ -183,16 +199,32 @@ Value fnIndex(Context&, Args& args) {
     return source;
 }
 
+namespace {
+// ROW and COLUMN: of the formula's own cell or of a reference; in an array formula the
+// rows (columns) of the whole range.
+Value position(Context& ctx, Args& args, bool row) {
+    CellRange r;
+    if (!hasArg(args, 0)) {
+        r = ctx.arrayMode ? ctx.arrayRange : CellRange{ctx.row, ctx.row, ctx.column, ctx.column};
+    } else {
+        if (args[0].kind != Value::Ref || args[0].areas) return Value::err(kValue);
+        r = args[0].area.range;
+    }
+    const int first = row ? r.firstRow : r.firstColumn;
+    const int count = row ? r.lastRow - r.firstRow + 1 : r.lastColumn - r.firstColumn + 1;
+    if (!ctx.arrayMode || count == 1) return Value::num(first + 1);
+    std::vector<Value> values;
+    for (int i = 0; i < count; ++i) values.push_back(Value::num(first + i + 1));
+    return row ? makeArray(count, 1, std::move(values)) : makeArray(1, count, std::move(values));
+}
+} // namespace
+
 Value fnRow(Context& ctx, Args& args) {
-    if (!hasArg(args, 0)) return Value::num(ctx.row + 1);
-    if (args[0].kind != Value::Ref) return Value::err(kValue);
-    return Value::num(args[0].area.range.firstRow + 1);
+    return position(ctx, args, true);
 }
 
 Value fnColumn(Context& ctx, Args& args) {
-    if (!hasArg(args, 0)) return Value::num(ctx.column + 1);
-    if (args[0].kind != Value::Ref) return Value::err(kValue);
-    return Value::num(args[0].area.range.firstColumn + 1);
+    return position(ctx, args, false);
 }
 
 Value fnRows(Context&, Args& args) {
@@ -242,7 +274,11 @@ Value fnIsRef(Context&, Args& args) {
 }
 
 Value fnN(Context& ctx, Args& args) {
-    const Value v = toScalar(ctx, args[0]);
+    const Value& a = args[0];
+    const Value v = a.kind == Value::Ref
+                        ? cellValue(ctx.book, a.area.firstSheet, a.area.range.firstRow,
+                                    a.area.range.firstColumn)
+                        : toScalar(ctx, a);
     switch (v.kind) {
     case Value::Number:
     case Value::Err:
@@ -284,8 +320,9 @@ Value fnErrorType(Context&, Args& args) {
     }
 }
 
-Value fnType(Context&, Args& args) {
-    switch (args[0].kind) {
+Value fnType(Context& ctx, Args& args) {
+    const Value v = args[0].kind == Value::Ref ? toScalar(ctx, args[0]) : args[0];
+    switch (v.kind) {
     case Value::Text:
         return Value::num(2);
     case Value::Bool:

@@ -32,6 +32,32 @@ bool countArg(const Args& args, size_t i, int& out, Value& failure, double fallb
     return true;
 }
 
+// True when a number format shows era years (e, g): Japanese settings show the year of
+// the era there, others the year.
+bool usesEra(const QString& code) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar ch = code[i];
+        if (ch == u'"') {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (ch == u'\\' || ch == u'_' || ch == u'*') {
+            ++i;
+        } else if (ch == u'[') {
+            while (i < code.size() && code[i] != u']') ++i;
+        } else if (code.mid(i, 7).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0) {
+            i += 6;
+        } else if ((ch == u'e' || ch == u'E') && i + 1 < code.size() &&
+                   (code[i + 1] == u'+' || code[i + 1] == u'-')) {
+            ++i;
+        } else if (ch == u'e' || ch == u'E' || ch == u'g' || ch == u'G') {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 Value fnLen(Context&, Args& args) {
@@ -102,6 +128,7 @@ Value fnText(Context& ctx, Args& args) {
             return Value::str(formatText(v.text, code));
     }
     if (v.kind == Value::Bool) return toText(v);
+    if (usesEra(code)) ctx.localeDependent = true;
     const Value n = toNumber(v);
     if (n.isError()) return n;
     return Value::str(formatNumber(n.number, code, ctx.book.dateSystem1904));
@@ -244,21 +271,30 @@ Value fnReplace(Context&, Args& args) {
     return Value::str(s.left(at) + with + s.mid(at + qsizetype(count)));
 }
 
-Value fnChar(Context&, Args& args) {
+// Codes above 127 are those of the computer's code page; here the Japanese one (932),
+// whose single-byte characters above 127 are the half-width katakana A1-DF.
+Value fnChar(Context& ctx, Args& args) {
     double x;
     Value failure;
     if (!argNumber(args, 0, x, failure)) return failure;
     const int c = int(x);
     if (c < 1 || c > 255) return Value::err(kValue);
-    return Value::str(QString(QChar(c)));
+    if (c < 128) return Value::str(QString(QChar(c)));
+    ctx.localeDependent = true;
+    if (c >= 0xA1 && c <= 0xDF) return Value::str(QString(QChar(0xFF61 + (c - 0xA1))));
+    return Value::str(QString());
 }
 
-Value fnCode(Context&, Args& args) {
+Value fnCode(Context& ctx, Args& args) {
     QString s;
     Value failure;
     if (!argText(args, 0, s, failure)) return failure;
     if (s.isEmpty()) return Value::err(kValue);
-    return Value::num(s[0].unicode());
+    const char16_t u = s[0].unicode();
+    if (u < 128) return Value::num(u);
+    ctx.localeDependent = true;
+    if (u >= 0xFF61 && u <= 0xFF9F) return Value::num(0xA1 + (u - 0xFF61));
+    return Value::num(u);
 }
 
 Value fnClean(Context&, Args& args) {
@@ -427,10 +463,36 @@ Value fnDateValue(Context& ctx, Args& args) {
     QString s;
     Value failure;
     if (!argText(args, 0, s, failure)) return failure;
-    const auto n = parseNumberText(s, ctx.book.dateSystem1904);
-    if (!n || s.trimmed().count(QRegularExpression(QStringLiteral("[/-]"))) == 0)
-        return Value::err(kValue);
-    return Value::num(std::floor(*n));
+    s = s.trimmed();
+    const bool d1904 = ctx.book.dateSystem1904;
+    // "2024/1/15", "2024-1-15"
+    if (s.contains(QLatin1Char('/')) || s.contains(QLatin1Char('-'))) {
+        if (const auto n = parseNumberText(s, d1904)) return Value::num(std::floor(*n));
+    }
+    static const QStringList months = {
+        QStringLiteral("jan"), QStringLiteral("feb"), QStringLiteral("mar"), QStringLiteral("apr"),
+        QStringLiteral("may"), QStringLiteral("jun"), QStringLiteral("jul"), QStringLiteral("aug"),
+        QStringLiteral("sep"), QStringLiteral("oct"), QStringLiteral("nov"), QStringLiteral("dec")};
+    auto monthOf = [&](const QString& name) {
+        return name.size() >= 3 ? int(months.indexOf(name.left(3).toLower())) + 1 : 0;
+    };
+    auto result = [&](int y, int m, int d) {
+        if (m < 1 || !QDate::isValid(y, m, d) || y < (d1904 ? 1904 : 1900))
+            return Value::err(kValue);
+        return Value::num(dateSerial(y, m, d, d1904));
+    };
+    static const QRegularExpression kanji(QStringLiteral("^(\\d{4})年(\\d{1,2})月(\\d{1,2})日$"));
+    static const QRegularExpression monthFirst(
+        QStringLiteral("^([A-Za-z]+)\\.?\\s+(\\d{1,2}),?\\s+(\\d{4})$"));
+    static const QRegularExpression dayFirst(
+        QStringLiteral("^(\\d{1,2})[-\\s]([A-Za-z]+)[-\\s](\\d{4})$"));
+    if (auto m = kanji.match(s); m.hasMatch())
+        return result(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (auto m = monthFirst.match(s); m.hasMatch())
+        return result(m.captured(3).toInt(), monthOf(m.captured(1)), m.captured(2).toInt());
+    if (auto m = dayFirst.match(s); m.hasMatch())
+        return result(m.captured(3).toInt(), monthOf(m.captured(2)), m.captured(1).toInt());
+    return Value::err(kValue);
 }
 
 namespace {

@@ -102,8 +102,10 @@ struct Context {
     int sheet = 0; // the formula's own cell
     int row = 0;
     int column = 0;
-    bool arrayMode = false;   // an array formula: ranges stay arrays under operators
-    bool unsupported = false; // set when something cannot be evaluated: keep the stored value
+    bool arrayMode = false;       // an array formula: ranges stay arrays under operators
+    CellRange arrayRange;         // the cells of that array formula
+    bool localeDependent = false; // the result depends on the computer's language settings
+    bool unsupported = false;     // set when something cannot be evaluated: keep the stored value
     bool volatileUsed = false;
     QString reason;   // what could not be evaluated, for reports
     int depth = 0;    // names inside names
@@ -120,6 +122,20 @@ Value cellValue(const Workbook& book, int sheet, int row, int column);
 // The payload size of the token at `p` in the layout of BIFF version `biff`; -1 when the
 // token is unknown or runs past `end`.
 long tokenPayloadSize(const uint8_t* p, const uint8_t* end, int biff);
+
+// A row and column field pair of a reference token: BIFF8 `u16 row, u16 column` with the
+// relative flags in the column word, older versions `u16 row, u8 column` with the flags
+// in the row word.
+struct RefField {
+    int row = 0;
+    int column = 0;
+    bool rowRelative = false;
+    bool columnRelative = false;
+};
+RefField readRef(const uint8_t* p, int biff);
+// The offsets of a relative-offset token (ptgRefN, ptgAreaN) turned into the address for
+// the cell (row, column).
+void resolveRelative(RefField& f, int biff, int row, int column);
 
 // The area a reference token of base id `base` (0x04 ref, 0x05 area, 0x0A-0x0D, 0x1A-0x1D)
 // with payload `q` names for a formula in cell (ownSheet, ownRow, ownColumn).

@@ -57,10 +57,11 @@ int runSheetRecalc(const QStringList& args) {
         const RecalcCheck one = checkRecalculation(book);
         for (const RecalcDifference& d : one.differences) {
             const QString sheet = book.sheets[size_t(d.cell.sheet)].name;
-            print(stdout, QStringLiteral("%1\t%2!%3%4\tstored %5\tcomputed %6")
+            print(stdout, QStringLiteral("%1\t%2!%3%4\tstored %5\tcomputed %6\t%7")
                               .arg(file, sheet, columnName(d.cell.column))
                               .arg(d.cell.row + 1)
-                              .arg(d.stored, d.computed));
+                              .arg(d.stored, d.computed,
+                                   formulaText(book, d.cell.sheet, d.cell.row, d.cell.column)));
         }
         if (reasons)
             for (const auto& [why, count] : one.reasons)

@@ -103,7 +103,8 @@ QString formulaText(const Workbook& book, int sheet, int row, int column);
 // letters, digits, "_" and "." or reads like a cell reference.
 QString sheetNameInFormula(const QString& name);
 
-// The text of a formula result for reports: numbers with up to 17 significant digits.
+// The text of a formula result for reports: numbers in the fewest digits that read back
+// as the same double, text in double quotes, TRUE/FALSE, the error name.
 QString resultText(const Cell& cell);
 
 } // namespace tovera

@@ -3,6 +3,7 @@
 #include "sheet/calc.h"
 #include "sheet/calc_graph.h"
 
+#include <QLocale>
 #include <cmath>
 
 namespace tovera {
@@ -12,7 +13,7 @@ QString resultText(const Cell& cell) {
     case CellType::Empty:
         return QStringLiteral("(empty)");
     case CellType::Number:
-        return QString::number(cell.number, 'g', 17);
+        return QString::number(cell.number, 'g', QLocale::FloatingPointShortest);
     case CellType::Text:
         return QLatin1Char('"') + cell.text + QLatin1Char('"');
     case CellType::Bool:

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -101,6 +102,19 @@ TF5Book::TF5Book(QWidget* parent) : QWidget(parent), book_(Workbook::createDefau
                 if (current.row() >= topLeft.row() && current.row() <= bottomRight.row())
                     refreshEditBar();
             });
+    // Told after the change that met the cycle has ended, not inside it.
+    connect(
+        model_, &SheetModel::circularReference, this,
+        [this] {
+            if (messageHandler_) {
+                messageHandler_(circularMessage());
+                return;
+            }
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Tovera"), circularMessage(),
+                            QMessageBox::Ok, this);
+            box.exec();
+        },
+        Qt::QueuedConnection);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
         if (rebuildingTabs_ || tab < 0) return;
         model_->setSheetIndex(tabs_->tabData(tab).toInt());
@@ -183,6 +197,14 @@ bool TF5Book::choosePrintTarget(QPrinter& printer, QWidget* parent) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     return true;
+}
+
+QString TF5Book::circularMessage() {
+    return QStringLiteral("循環参照があるため、その数式は計算されずに前の値のままです。");
+}
+
+void TF5Book::setMessageHandler(std::function<void(const QString&)> handler) {
+    messageHandler_ = std::move(handler);
 }
 
 void TF5Book::setPrintTargetChooser(std::function<bool(QPrinter&)> chooser) {

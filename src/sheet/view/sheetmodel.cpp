@@ -46,6 +46,8 @@ SheetModel::SheetModel(Workbook& book, QObject* parent) : QAbstractTableModel(pa
 void SheetModel::replaceWorkbook(Workbook&& book, int sheetIndex) {
     beginResetModel();
     book_ = std::move(book);
+    engine_.formulasChanged();
+    cycleReported_ = false;
     undo_.clear();
     sheetIndex_ = std::clamp(sheetIndex, 0, std::max(0, int(book_.sheets.size()) - 1));
     merges_ = MergeIndex(sheet().merges);
@@ -182,6 +184,7 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     if (input == editText(row, column)) return false;
     const Cell* existing = sheet->cell(row, column);
     if (!existing && input.isEmpty()) return false;
+    const bool hadFormula = existing && existing->formula;
     undo_.beginStep(sheetIndex_);
     const CellRange* area = mergeAt(row, column);
     undo_.save(*sheet, area ? *area : CellRange{row, row, column, column});
@@ -218,6 +221,7 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     sheet->setCell(row, cell);
     undo_.endStep();
     rowsChanged(row, area ? area->lastRow : row);
+    recalculate(sheetIndex_, {CellRange{row, row, column, column}}, hadFormula || cell.formula);
     return true;
 }
 
@@ -250,6 +254,7 @@ void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
         anyChange = anyChange || changed;
     }
     undo_.endStep(anyChange);
+    if (anyChange) recalculate(sheetIndex_, ranges, true);
 }
 
 bool SheetModel::undo() {
@@ -258,7 +263,34 @@ bool SheetModel::undo() {
     if (!undo_.undo(book_, sheetIndex, touched)) return false;
     if (sheetIndex == sheetIndex_ && touched.firstRow <= touched.lastRow)
         rowsChanged(touched.firstRow, touched.lastRow);
+    if (touched.firstRow <= touched.lastRow) recalculate(sheetIndex, {touched}, true);
     return true;
+}
+
+void SheetModel::recalculateAll() {
+    engine_.formulasChanged();
+    const RecalcResult result = engine_.recalculateAll();
+    if (!result.circular) cycleReported_ = false;
+    showResults(result);
+}
+
+void SheetModel::recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas) {
+    if (formulas) engine_.formulasChanged();
+    showResults(engine_.cellsChanged(sheetIndex, ranges));
+}
+
+void SheetModel::showResults(const RecalcResult& result) {
+    int first = kRowCount, last = -1;
+    for (const CellAddress& c : result.changed)
+        if (c.sheet == sheetIndex_) {
+            first = std::min(first, c.row);
+            last = std::max(last, c.row);
+        }
+    if (last >= 0) rowsChanged(first, last);
+    if (result.circular && !cycleReported_) {
+        cycleReported_ = true;
+        Q_EMIT circularReference();
+    }
 }
 
 const CellRange* SheetModel::mergeAt(int row, int column) const {

@@ -8,6 +8,7 @@
 // Qt::EditRole the text an entry field starts with (see editText). Rows and columns of the
 // model are the sheet's 0-based rows and columns.
 
+#include "sheet/calc.h"
 #include "sheet/mergeindex.h"
 #include "sheet/view/sheetundo.h"
 #include "sheet/workbook.h"
@@ -66,6 +67,8 @@ public:
     void endChanges() { undo_.endStep(false); }
     // Takes back the last change (an entry, a clearing or a paste); false when there is none.
     bool undo();
+    // Calculates every formula of the workbook anew (F9).
+    void recalculateAll();
     bool canUndo() const { return undo_.canUndo(); }
 
     // The cell format (index into the workbook's formats) of (row, column): the cell's own,
@@ -88,6 +91,12 @@ public:
     static QString cellReference(int row, int column);
     static QString rangeReference(const CellRange& range);
 
+Q_SIGNALS:
+    // A calculation met formulas that refer to themselves through others; they kept their
+    // values. Emitted once for a workbook shown, and again only after a full calculation
+    // found no cycle.
+    void circularReference();
+
 private:
     // The largest number of cell formats a workbook file holds.
     static constexpr size_t kMaxFormats = 4000;
@@ -99,8 +108,14 @@ private:
     // forgets the array, so no cell is left pointing at an array that is gone.
     void detachArray(Sheet& sheet, int row, int column);
     void rowsChanged(int firstRow, int lastRow);
+    // After cells of sheet `sheetIndex` changed: their dependents are calculated and shown.
+    // `formulas` tells that formulas were added or removed.
+    void recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas);
+    void showResults(const RecalcResult& result);
 
     Workbook& book_;
+    FormulaEngine engine_{book_};
+    bool cycleReported_ = false;
     int sheetIndex_ = 0;
     MergeIndex merges_;
     SheetUndo undo_;

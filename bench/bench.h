@@ -30,5 +30,6 @@ void benchSearch();
 void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
+void benchCalc(); // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
 
 } // namespace tovera::bench

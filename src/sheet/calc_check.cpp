@@ -85,7 +85,7 @@ RecalcCheck checkRecalculation(const Workbook& original) {
             continue;
         }
         // A result calculated from one that could not be compared is not compared either.
-        for (int p : node.precedents)
+        for (int p : graph.precedentsOf(node))
             if (skipped[size_t(p)] == QLatin1String("volatile") ||
                 skipped[size_t(p)].startsWith(QLatin1String("after "))) {
                 skipped[size_t(v)] = QStringLiteral("after volatile");

@@ -59,7 +59,7 @@ void Graph::collect(const Workbook& book, const QByteArray& tokens, Node& node, 
                 Area a;
                 if (decodeReference(book, base, q, node.sheet, node.row, node.column, a) ==
                     RefKind::Area)
-                    node.areas.push_back(a);
+                    areaList.push_back(a);
                 break;
             }
             case 0x03:
@@ -91,10 +91,19 @@ void Graph::collect(const Workbook& book, const QByteArray& tokens, Node& node, 
 
 void Graph::build(const Workbook& book) {
     nodes.clear();
+    areaList.clear();
+    precList.clear();
+    depList.clear();
     nodeAt.clear();
     cellUsers.clear();
     areaUses.clear();
     buckets.assign(book.sheets.size(), {});
+    size_t formulas = 0;
+    for (const Sheet& sheet : book.sheets)
+        for (const Row& row : sheet.rows)
+            for (const Cell& cell : row.cells) formulas += cell.formula ? 1 : 0;
+    nodes.reserve(formulas);
+    nodeAt.reserve(formulas);
     for (size_t s = 0; s < book.sheets.size(); ++s) {
         const Sheet& sheet = book.sheets[s];
         for (size_t a = 0; a < sheet.arrayFormulas.size(); ++a) {
@@ -104,34 +113,42 @@ void Graph::build(const Workbook& book) {
             n.row = af.range.firstRow;
             n.column = af.range.firstColumn;
             n.array = int(a);
+            n.areaBegin = uint32_t(areaList.size());
             collect(book, af.formula.tokens, n, 0);
+            n.areaEnd = uint32_t(areaList.size());
             const int id = int(nodes.size());
             nodes.push_back(std::move(n));
             for (int r = af.range.firstRow; r <= af.range.lastRow; ++r)
                 for (int c = af.range.firstColumn; c <= af.range.lastColumn; ++c)
-                    nodeAt.emplace(key(int(s), r, c), id);
+                    nodeAt.emplace_back(key(int(s), r, c), id);
         }
         for (const Row& row : sheet.rows)
             for (const Cell& cell : row.cells) {
                 if (!cell.formula) continue;
                 const uint64_t k = key(int(s), row.index, cell.column);
-                if (nodeAt.count(k)) continue; // a cell of an array formula
+                bool inArray = false; // a cell of an array formula
+                for (const ArrayFormula& af : sheet.arrayFormulas)
+                    inArray = inArray || af.range.contains(row.index, cell.column);
+                if (inArray) continue;
                 Node n;
                 n.sheet = int(s);
                 n.row = row.index;
                 n.column = cell.column;
+                n.areaBegin = uint32_t(areaList.size());
                 collect(book, cell.formula->tokens, n, 0);
-                nodeAt.emplace(k, int(nodes.size()));
+                n.areaEnd = uint32_t(areaList.size());
+                nodeAt.emplace_back(k, int(nodes.size()));
                 nodes.push_back(std::move(n));
             }
     }
+    std::sort(nodeAt.begin(), nodeAt.end());
     // Who reads what: single cells by address, areas by blocks of rows.
     for (size_t i = 0; i < nodes.size(); ++i)
-        for (const Area& a : nodes[i].areas)
+        for (const Area& a : areasOf(nodes[i]))
             for (int s = a.firstSheet; s <= a.lastSheet; ++s) {
                 if (a.range.firstRow == a.range.lastRow &&
                     a.range.firstColumn == a.range.lastColumn) {
-                    cellUsers[key(s, a.range.firstRow, a.range.firstColumn)].push_back(int(i));
+                    cellUsers.emplace_back(key(s, a.range.firstRow, a.range.firstColumn), int(i));
                     continue;
                 }
                 const int use = int(areaUses.size());
@@ -142,10 +159,12 @@ void Graph::build(const Workbook& book) {
                 for (int b = a.range.firstRow / kBucketRows; b <= last; ++b)
                     sheetBuckets[size_t(b)].push_back(use);
             }
+    std::sort(cellUsers.begin(), cellUsers.end());
     // The formulas each formula reads, and the reverse.
     for (size_t i = 0; i < nodes.size(); ++i) {
         Node& n = nodes[i];
-        for (const Area& a : n.areas)
+        n.precBegin = uint32_t(precList.size());
+        for (const Area& a : areasOf(n))
             for (int s = a.firstSheet; s <= a.lastSheet; ++s) {
                 const Sheet& sheet = book.sheets[size_t(s)];
                 auto row =
@@ -157,17 +176,32 @@ void Graph::build(const Workbook& book) {
                                          [](const Cell& x, int col) { return x.column < col; });
                     for (; c != row->cells.end() && c->column <= a.range.lastColumn; ++c) {
                         if (!c->formula) continue;
-                        auto it = nodeAt.find(key(s, row->index, c->column));
-                        if (it != nodeAt.end()) n.precedents.push_back(it->second);
+                        const int p = nodeOf(key(s, row->index, c->column));
+                        if (p >= 0) precList.push_back(p);
                     }
                 }
             }
-        std::sort(n.precedents.begin(), n.precedents.end());
-        n.precedents.erase(std::unique(n.precedents.begin(), n.precedents.end()),
-                           n.precedents.end());
+        auto from = precList.begin() + n.precBegin;
+        std::sort(from, precList.end());
+        precList.erase(std::unique(from, precList.end()), precList.end());
+        n.precEnd = uint32_t(precList.size());
     }
     for (size_t i = 0; i < nodes.size(); ++i)
-        for (int p : nodes[i].precedents) nodes[size_t(p)].dependents.push_back(int(i));
+        for (int p : precedentsOf(nodes[i])) ++nodes[size_t(p)].depEnd;
+    uint32_t at = 0;
+    for (Node& n : nodes) {
+        n.depBegin = at;
+        at += n.depEnd;
+        n.depEnd = n.depBegin;
+    }
+    depList.resize(at);
+    for (size_t i = 0; i < nodes.size(); ++i)
+        for (int p : precedentsOf(nodes[i])) depList[nodes[size_t(p)].depEnd++] = int(i);
+}
+
+int Graph::nodeOf(uint64_t k) const {
+    auto it = std::lower_bound(nodeAt.begin(), nodeAt.end(), std::pair<uint64_t, int>(k, -1));
+    return it != nodeAt.end() && it->first == k ? it->second : -1;
 }
 
 void Graph::usersOf(int sheet, const CellRange& r, std::vector<int>& out) const {
@@ -176,14 +210,15 @@ void Graph::usersOf(int sheet, const CellRange& r, std::vector<int>& out) const 
     if (small) {
         for (int row = r.firstRow; row <= r.lastRow; ++row)
             for (int c = r.firstColumn; c <= r.lastColumn; ++c) {
-                auto it = cellUsers.find(key(sheet, row, c));
-                if (it != cellUsers.end())
-                    out.insert(out.end(), it->second.begin(), it->second.end());
+                const uint64_t k = key(sheet, row, c);
+                auto it = std::lower_bound(cellUsers.begin(), cellUsers.end(),
+                                           std::pair<uint64_t, int>(k, -1));
+                for (; it != cellUsers.end() && it->first == k; ++it) out.push_back(it->second);
             }
     } else {
-        for (const auto& [k, users] : cellUsers) {
+        for (const auto& [k, user] : cellUsers) {
             const int s = int(k >> 24), row = int((k >> 8) & 0xFFFF), c = int(k & 0xFF);
-            if (s == sheet && r.contains(row, c)) out.insert(out.end(), users.begin(), users.end());
+            if (s == sheet && r.contains(row, c)) out.push_back(user);
         }
     }
     if (sheet < 0 || size_t(sheet) >= buckets.size()) return;
@@ -223,8 +258,9 @@ std::vector<int> Graph::order(const std::vector<int>& subset, std::vector<char>&
         while (!calls.empty()) {
             Frame& f = calls.back();
             const Node& node = nodes[size_t(f.v)];
-            if (f.edge < node.precedents.size()) {
-                const int w = node.precedents[f.edge++];
+            const std::span<const int> prec = precedentsOf(node);
+            if (f.edge < prec.size()) {
+                const int w = prec[f.edge++];
                 if (!inSubset[size_t(w)]) continue;
                 if (index[size_t(w)] < 0) {
                     index[size_t(w)] = low[size_t(w)] = counter++;
@@ -244,7 +280,7 @@ std::vector<int> Graph::order(const std::vector<int>& subset, std::vector<char>&
             // v is the root of a group: everything above it on the stack.
             const auto from = std::find(stack.rbegin(), stack.rend(), v).base() - 1;
             const bool selfLoop =
-                std::binary_search(node.precedents.begin(), node.precedents.end(), v);
+                std::binary_search(precedentsOf(node).begin(), precedentsOf(node).end(), v);
             const bool cycle = (stack.end() - from) > 1 || selfLoop;
             for (auto it = from; it != stack.end(); ++it) {
                 onStack[size_t(*it)] = 0;
@@ -431,8 +467,8 @@ RecalcResult FormulaEngine::cellsChanged(int sheet, const std::vector<CellRange>
         if (size_t(r.lastRow - r.firstRow + 1) * size_t(r.lastColumn - r.firstColumn + 1) <= 4096) {
             for (int row = r.firstRow; row <= r.lastRow; ++row)
                 for (int c = r.firstColumn; c <= r.lastColumn; ++c) {
-                    auto it = g.nodeAt.find(Graph::key(sheet, row, c));
-                    if (it != g.nodeAt.end()) start.push_back(it->second);
+                    const int node = g.nodeOf(Graph::key(sheet, row, c));
+                    if (node >= 0) start.push_back(node);
                 }
         } else {
             for (size_t i = 0; i < g.nodes.size(); ++i)
@@ -449,7 +485,7 @@ RecalcResult FormulaEngine::cellsChanged(int sheet, const std::vector<CellRange>
             dirty.push_back(v);
         }
     for (size_t i = 0; i < dirty.size(); ++i)
-        for (int d : g.nodes[size_t(dirty[i])].dependents)
+        for (int d : g.dependentsOf(g.nodes[size_t(dirty[i])]))
             if (!seen[size_t(d)]) {
                 seen[size_t(d)] = 1;
                 dirty.push_back(d);

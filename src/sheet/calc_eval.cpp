@@ -97,7 +97,11 @@ long payloadSize(const uint8_t* p, const uint8_t* end, int biff) {
 class Evaluator {
 public:
     Evaluator(Context& ctx, const QByteArray& tokens, const QByteArray& extra)
-        : ctx_(ctx), biff_(ctx.book.biffVersion), tokens_(tokens), extra_(extra) {}
+        : ctx_(ctx), biff_(ctx.book.biffVersion), tokens_(tokens), extra_(extra),
+          stack_(ctx.stacks[size_t(std::min(ctx.depth, 17))]),
+          args_(ctx.argBuffers[size_t(std::min(ctx.depth, 17))]) {
+        stack_.clear();
+    }
 
     std::optional<Value> run();
 
@@ -121,7 +125,8 @@ private:
     const QByteArray& tokens_;
     const QByteArray& extra_;
     qsizetype extraPos_ = 0;
-    std::vector<Value> stack_;
+    std::vector<Value>& stack_;
+    Args& args_;
 };
 
 } // namespace
@@ -479,7 +484,6 @@ std::optional<Value> Evaluator::run() {
     const auto* p = reinterpret_cast<const uint8_t*>(tokens_.constData());
     const uint8_t* end = p + tokens_.size();
     if (p == end) return std::nullopt;
-    stack_.reserve(16);
     // A name's tokens are Excel 97 ones whatever the cell's.
     while (p < end) {
         const long size = payloadSize(p, end, biff_);
@@ -711,7 +715,8 @@ bool takesReference(const FunctionInfo& f, int i) {
 
 bool Evaluator::callFunction(int id, int argc) {
     if (int(stack_.size()) < argc) return false;
-    Args args(static_cast<size_t>(argc));
+    Args& args = args_;
+    args.resize(static_cast<size_t>(argc));
     for (int i = argc - 1; i >= 0; --i) args[size_t(i)] = pop();
     if (id == 255) return callByName(args);
     const FunctionInfo* f = functionById(id);

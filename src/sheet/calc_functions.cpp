@@ -1002,12 +1002,12 @@ const Entry kFunctions[] = {
 } // namespace
 
 const FunctionInfo* functionById(int id) {
-    static const QHash<int, const FunctionInfo*> table = [] {
-        QHash<int, const FunctionInfo*> t;
-        for (const Entry& e : kFunctions) t.insert(e.id, &e.info);
+    static const std::vector<const FunctionInfo*> table = [] {
+        std::vector<const FunctionInfo*> t(512, nullptr);
+        for (const Entry& e : kFunctions) t[size_t(e.id)] = &e.info;
         return t;
     }();
-    return table.value(id, nullptr);
+    return id >= 0 && size_t(id) < table.size() ? table[size_t(id)] : nullptr;
 }
 
 int functionIdByName(const QString& name) {

@@ -4,7 +4,7 @@
 #include "sheet/calc.h"
 #include "sheet/calc_internal.h"
 
-#include <unordered_map>
+#include <span>
 #include <vector>
 
 namespace tovera::calc {
@@ -16,9 +16,11 @@ struct Node {
     int column = 0;
     int array = -1; // index into Sheet::arrayFormulas, -1 for a cell's formula
     bool isVolatile = false;
-    std::vector<Area> areas;     // what the formula reads (names followed)
-    std::vector<int> precedents; // formulas inside those areas, sorted
-    std::vector<int> dependents; // formulas that read this one
+    // Ranges of the graph's lists: what the formula reads (names followed), the formulas
+    // inside those areas (sorted) and the formulas that read this one.
+    uint32_t areaBegin = 0, areaEnd = 0;
+    uint32_t precBegin = 0, precEnd = 0;
+    uint32_t depBegin = 0, depEnd = 0;
 };
 
 class Graph {
@@ -33,8 +35,20 @@ public:
     // it reads); those on a cycle are left out and marked in `cyclic`.
     std::vector<int> order(const std::vector<int>& subset, std::vector<char>& cyclic) const;
 
+    // The node of the formula cell with `key`, -1 when it holds none.
+    int nodeOf(uint64_t key) const;
+
+    std::span<const Area> areasOf(const Node& n) const {
+        return {areaList.data() + n.areaBegin, n.areaEnd - n.areaBegin};
+    }
+    std::span<const int> precedentsOf(const Node& n) const {
+        return {precList.data() + n.precBegin, n.precEnd - n.precBegin};
+    }
+    std::span<const int> dependentsOf(const Node& n) const {
+        return {depList.data() + n.depBegin, n.depEnd - n.depBegin};
+    }
+
     std::vector<Node> nodes;
-    std::unordered_map<uint64_t, int> nodeAt; // every formula cell -> its node
 
 private:
     struct AreaUse {
@@ -44,8 +58,12 @@ private:
     };
     void collect(const Workbook& book, const QByteArray& tokens, Node& node, int depth);
 
-    std::unordered_map<uint64_t, std::vector<int>> cellUsers;
+    std::vector<std::pair<uint64_t, int>> nodeAt;    // every formula cell -> its node, sorted
+    std::vector<std::pair<uint64_t, int>> cellUsers; // single cells read -> reader, sorted
     std::vector<AreaUse> areaUses;
+    std::vector<Area> areaList;
+    std::vector<int> precList;
+    std::vector<int> depList;
     std::vector<std::vector<std::vector<int>>> buckets; // per sheet, per block of rows
 };
 

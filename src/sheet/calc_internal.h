@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -96,6 +97,8 @@ struct Matrix {
 
 Value makeArray(int rows, int columns, std::vector<Value> values);
 
+using Args = std::vector<Value>;
+
 // What a formula being evaluated needs from outside.
 struct Context {
     const Workbook& book;
@@ -111,6 +114,10 @@ struct Context {
     int depth = 0;    // names inside names
     double today = 0; // serial of today's date, and now with the time of day
     double now = 0;
+    // Buffers reused from one formula to the next: the stack and the arguments of each
+    // level of names.
+    std::array<std::vector<Value>, 18> stacks;
+    std::array<Args, 18> argBuffers;
     explicit Context(const Workbook& b) : book(b) {}
 };
 
@@ -169,7 +176,6 @@ double round15(double v);
 
 // --- functions --------------------------------------------------------------------------
 
-using Args = std::vector<Value>;
 using FunctionImpl = Value (*)(Context& ctx, Args& args);
 
 struct FunctionInfo {
@@ -226,8 +232,10 @@ std::optional<Table> toTable(Context& ctx, const Value& v);
 // an array or a scalar holds; `inRange` is true for values read from cells or arrays.
 template <typename Visit> void forEachValue(Context& ctx, const Value& v, Visit&& visit) {
     if (v.kind == Value::Ref) {
-        const std::vector<Area> areas = v.allAreas();
-        for (const Area& a : areas) {
+        const Area* first = v.areas ? v.areas->data() : &v.area;
+        const Area* last = v.areas ? first + v.areas->size() : first + 1;
+        for (const Area* ap = first; ap != last; ++ap) {
+            const Area& a = *ap;
             for (int s = a.firstSheet; s <= a.lastSheet; ++s) {
                 if (s < 0 || size_t(s) >= ctx.book.sheets.size()) {
                     visit(Value::err(kRef), true);

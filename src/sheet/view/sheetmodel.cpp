@@ -268,7 +268,6 @@ bool SheetModel::undo() {
 }
 
 void SheetModel::recalculateAll() {
-    engine_.formulasChanged();
     const RecalcResult result = engine_.recalculateAll();
     if (!result.circular) cycleReported_ = false;
     showResults(result);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tovera {
@@ -98,6 +99,19 @@ RecalcCheck checkRecalculation(const Workbook& book);
 // array formula in braces, "{=A1:A3*2}". Empty when the cell has no formula or its
 // tokens cannot be shown.
 QString formulaText(const Workbook& book, int sheet, int row, int column);
+
+// True when a typed entry is a formula: it starts with "=" or the full-width "＝" and has
+// more after it.
+bool isFormulaInput(const QString& input);
+
+// The formula a typed entry stands for, in the tokens of `book`'s BIFF version, for a cell
+// of sheet `sheet`: A1 references with $, areas, whole columns and rows, Sheet!A1 and
+// 'シート名'!A1, defined names, the functions the engine calculates, strings, numbers,
+// booleans and error values. Full-width letters, digits and signs count as their ASCII
+// forms. A reference to another sheet may add an entry to book.externSheets. On a mistake:
+// nothing, `error` says what is wrong (Japanese) and `book` is unchanged.
+std::optional<Formula> parseFormula(Workbook& book, int sheet, const QString& input,
+                                    QString& error);
 
 // A sheet name as a formula writes it: quoted ('My sheet') when it holds anything but
 // letters, digits, "_" and "." or reads like a cell reference.

@@ -272,6 +272,157 @@ private Q_SLOTS:
         QCOMPARE(resultText(*c), expected);
     }
 
+    void typedFormulas_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown"); // the formula's text read back
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("sum") << "=A1+B1*2"
+                             << "=A1+B1*2"
+                             << "4";
+        QTest::newRow("full width") << "＝Ａ１＋Ｂ２"
+                                    << "=A1+B2"
+                                    << "4";
+        QTest::newRow("absolute") << "=$A$1*B$3"
+                                  << "=$A$1*B$3"
+                                  << "6";
+        QTest::newRow("parentheses") << "=(A1+B1)*2"
+                                     << "=(A1+B1)*2"
+                                     << "6";
+        QTest::newRow("unary minus and power") << "=-2^2"
+                                               << "=-2^2"
+                                               << "4";
+        QTest::newRow("percent") << "=50%"
+                                 << "=50%"
+                                 << "0.5";
+        QTest::newRow("area") << "=SUM(B1:B3)"
+                              << "=SUM(B1:B3)"
+                              << "6";
+        QTest::newRow("whole column") << "=SUM(B:B)"
+                                      << "=SUM(B:B)"
+                                      << "6";
+        QTest::newRow("other sheet") << "=補正!A1+1"
+                                     << "=補正!A1+1"
+                                     << "11";
+        QTest::newRow("quoted sheet") << "='補正'!A1*2"
+                                      << "=補正!A1*2"
+                                      << "20";
+        QTest::newRow("string") << "=\"合計\"&\"：\"&B3"
+                                << "=\"合計\"&\"：\"&B3"
+                                << "\"合計：3\"";
+        QTest::newRow("quote in string") << "=\"a\"\"b\""
+                                         << "=\"a\"\"b\""
+                                         << "\"a\"b\"";
+        QTest::newRow("booleans") << "=TRUE=FALSE"
+                                  << "=TRUE=FALSE"
+                                  << "FALSE";
+        QTest::newRow("comparison") << "=A1<>B1"
+                                    << "=A1<>B1"
+                                    << "TRUE";
+        QTest::newRow("error literal") << "=#N/A"
+                                       << "=#N/A"
+                                       << "#N/A";
+        QTest::newRow("if") << "=IF(A1>1,\"大\",\"小\")"
+                            << "=IF(A1>1,\"大\",\"小\")"
+                            << "\"大\"";
+        QTest::newRow("round") << "=ROUND(B3/7,2)"
+                               << "=ROUND(B3/7,2)"
+                               << "0.43";
+        QTest::newRow("missing argument") << "=IF(A1>5,1,)"
+                                          << "=IF(A1>5,1,)"
+                                          << "0";
+        QTest::newRow("vlookup") << "=VLOOKUP(2,B1:B3,1,FALSE)"
+                                 << "=VLOOKUP(2,B1:B3,1,FALSE)"
+                                 << "2";
+        QTest::newRow("name") << "=率*2"
+                              << "=率*2"
+                              << "20";
+        QTest::newRow("lower case") << "=sum(b1:b2)"
+                                    << "=SUM(B1:B2)"
+                                    << "3";
+        QTest::newRow("spaces") << "= A1 + 1"
+                                << "=A1+1"
+                                << "3";
+        QTest::newRow("large number") << "=1.5E+20"
+                                      << "=1.5E+20"
+                                      << "1.5e+20";
+    }
+    // A typed formula becomes tokens that calculate, show as the formula's text, and save
+    // and read back as the same formula with its result.
+    void typedFormulas() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, expected);
+        Workbook book = sampleBook();
+        book.externSheets.clear();
+        DefinedName rate;
+        rate.name = QStringLiteral("率");
+        rate.tokens = QByteArray(1, char(0x3A)) + u16(0) + u16(0) + u16(0);
+        book.externSheets.push_back({1, 1});
+        book.definedNames.push_back(rate);
+        QString error;
+        const std::optional<Formula> f = parseFormula(book, 0, typed, error);
+        QVERIFY2(f, qPrintable(error));
+        Cell c = numberCell(5, 0);
+        c.formula = std::make_shared<Formula>(*f);
+        book.sheets[0].setCell(9, c);
+        FormulaEngine engine(book);
+        engine.cellsChanged(0, {{9, 9, 5, 5}});
+        QCOMPARE(resultText(*book.sheets[0].cell(9, 5)), expected);
+        QCOMPARE(formulaText(book, 0, 9, 5), shown);
+        const Workbook back = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("t.xls"));
+        QCOMPARE(formulaText(back, 0, 9, 5), shown);
+        QCOMPARE(resultText(*back.sheets[0].cell(9, 5)), expected);
+        QCOMPARE(checkRecalculation(back).differ, 0);
+    }
+
+    void formulaMistakes_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("open parenthesis") << "=SUM(A1";
+        QTest::newRow("two operators") << "=A1**2";
+        QTest::newRow("unknown function") << "=NOSUCH(1)";
+        QTest::newRow("not calculated function") << "=NPV(1,2)";
+        QTest::newRow("argument count") << "=ROUND(1)";
+        QTest::newRow("unknown sheet") << "=どこにもない!A1";
+        QTest::newRow("unknown name") << "=金額*2";
+        QTest::newRow("open string") << "=\"abc";
+        QTest::newRow("nothing after operator") << "=A1+";
+        QTest::newRow("bad reference") << "=補正!ZZ1";
+        QTest::newRow("trailing") << "=1)";
+    }
+    // A formula with a mistake gives a message and leaves the workbook as it was.
+    void formulaMistakes() {
+        QFETCH(QString, typed);
+        Workbook book = sampleBook();
+        const std::vector<ExternSheet> before = book.externSheets;
+        QString error;
+        QVERIFY(!parseFormula(book, 0, typed, error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(book.externSheets == before);
+    }
+
+    // Formulas typed into an Excel 95 workbook are written in its own tokens and reach the
+    // saved Excel 97 file with their results.
+    void typedFormulaInOlderWorkbook() {
+        const QString path = shared() + QStringLiteral("/sample-sheets/hyoten_heisei10_biff5.xls");
+        if (!QFile::exists(path)) QSKIP("the sample sheets are absent");
+        Workbook book = loadWorkbookFile(path);
+        QCOMPARE(book.biffVersion, 5);
+        QString error;
+        const QString typed = QStringLiteral("=J6+K6&\"㎡\"");
+        const std::optional<Formula> f = parseFormula(book, 0, typed, error);
+        QVERIFY2(f, qPrintable(error));
+        Cell c = numberCell(12, 0);
+        c.formula = std::make_shared<Formula>(*f);
+        book.sheets[0].setCell(5, c);
+        FormulaEngine engine(book);
+        engine.cellsChanged(0, {{5, 5, 12, 12}});
+        QCOMPARE(resultText(*book.sheets[0].cell(5, 12)), QStringLiteral("\"91.05㎡\""));
+        QCOMPARE(formulaText(book, 0, 5, 12), typed);
+        const Workbook back = loadWorkbookBytes(saveWorkbookBytes(book), QStringLiteral("t.xls"));
+        QCOMPARE(formulaText(back, 0, 5, 12), typed);
+        QCOMPARE(checkRecalculation(back).differ, 0);
+    }
+
     // A formula that refers to itself through another keeps its value, and the calculation
     // ends; formulas reading the cycle are still calculated from the kept values.
     void circularReferenceEnds() {

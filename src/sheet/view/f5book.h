@@ -93,6 +93,7 @@ private:
     // Commits what is being typed in a cell or in the edit bar before the workbook is read.
     void commitPendingInput();
     static bool choosePrintTarget(QPrinter& printer, QWidget* parent);
+    void showMessage(const QString& message);
 
     Workbook book_;
     QString fileName_; // the file last loaded or saved, for printed headers

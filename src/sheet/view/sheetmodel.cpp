@@ -115,6 +115,10 @@ QString SheetModel::displayText(int row, int column) const {
 QString SheetModel::editText(int row, int column) const {
     const Cell* cell = cellAt(row, column);
     if (!cell) return {};
+    if (cell->formula) {
+        const QString text = formulaText(book_, sheetIndex_, row, column);
+        if (!text.isEmpty()) return text;
+    }
     switch (cell->type) {
     case CellType::Empty:
         return {};
@@ -185,6 +189,16 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     const Cell* existing = sheet->cell(row, column);
     if (!existing && input.isEmpty()) return false;
     const bool hadFormula = existing && existing->formula;
+    std::optional<Formula> typed;
+    if (isFormulaInput(input)) {
+        QString error;
+        typed = parseFormula(book_, sheetIndex_, input, error);
+        if (!typed) {
+            Q_EMIT entryRefused(
+                QStringLiteral("数式 %1 は入力できません（%2）。").arg(input, error));
+            return false;
+        }
+    }
     undo_.beginStep(sheetIndex_);
     const CellRange* area = mergeAt(row, column);
     undo_.save(*sheet, area ? *area : CellRange{row, row, column, column});
@@ -197,7 +211,11 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
         cell.xf = formatIndexAt(row, column);
     }
     dropValue(cell);
-    if (!input.isEmpty()) {
+    if (typed) {
+        // The result comes with the calculation that follows.
+        cell.type = CellType::Number;
+        cell.formula = std::make_shared<const Formula>(std::move(*typed));
+    } else if (!input.isEmpty()) {
         if (const std::optional<double> number = parseNumberInput(input)) {
             cell.type = CellType::Number;
             cell.number = *number;

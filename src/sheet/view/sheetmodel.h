@@ -48,16 +48,18 @@ public:
     const Cell* cellAt(int row, int column) const;
     // The shown text of the cell, empty for no value.
     QString displayText(int row, int column) const;
-    // The text an entry starts with: text as stored; a number with up to 15 significant
-    // digits ("1234.5" for a cell shown as "1,234.50"), times 100 with "%" under a percent
-    // format, as shown under a date format; TRUE/FALSE; the error's name. A formula cell
-    // gives its last value this way (the formula's own text is not kept).
+    // The text an entry starts with: a formula's text ("=J6+K6"); text as stored; a number
+    // with up to 15 significant digits ("1234.5" for a cell shown as "1,234.50"), times 100
+    // with "%" under a percent format, as shown under a date format; TRUE/FALSE; the
+    // error's name.
     QString editText(int row, int column) const;
 
-    // Applies a typed entry to the cell (a merged area through its top-left cell): a number
-    // when it reads as one (parseNumberInput), else text; "" clears the value. The cell's
-    // format stays; a formula is dropped. An entry equal to editText changes nothing, so
-    // confirming an unchanged entry keeps formulas and dates. Returns whether the cell
+    // Applies a typed entry to the cell (a merged area through its top-left cell): a formula
+    // when it starts with "=" or "＝" (a formula with a mistake changes nothing and is
+    // reported through entryRefused), a number when it reads as one (parseNumberInput),
+    // else text; "" clears the value. The cell's format stays; a formula is replaced.
+    // The formulas that depend on the cell are calculated. An entry equal to editText changes
+    // nothing, so confirming an unchanged entry keeps formulas and dates. Returns whether the cell
     // changed.
     bool enterText(int row, int column, const QString& input);
     // Removes the values of every cell inside `ranges`, keeping their formats.
@@ -96,6 +98,8 @@ Q_SIGNALS:
     // values. Emitted once for a workbook shown, and again only after a full calculation
     // found no cycle.
     void circularReference();
+    // A typed entry was not taken (a formula with a mistake); `message` says why.
+    void entryRefused(const QString& message);
 
 private:
     // The largest number of cell formats a workbook file holds.

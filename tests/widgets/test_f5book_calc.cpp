@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <cstring>
+#include <memory>
 
 using namespace tovera;
 using namespace tovera::testing;
@@ -138,6 +139,78 @@ private Q_SLOTS:
         QCOMPARE(book_->CellText(1, 1, 2), QStringLiteral("8"));
         QTest::qWait(20);
         QCOMPARE(messages_.size(), 1);
+    }
+
+    // A formula typed into a cell calculates and shows its value; the edit bar and F2 show
+    // the formula; it reaches the saved file as a formula with its result.
+    void typedFormulaShowsValueAndText() {
+        REQUIRE_SAMPLES();
+        load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
+        typeInto(*book_, 5, 12, QStringLiteral("＝Ｊ６＋Ｋ６＊２")); // M6, full-width
+        QCOMPARE(book_->CellText(1, 6, 13), QStringLiteral("158.98"));
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 12));
+        QCOMPARE(book_->contentBox()->text(), QStringLiteral("=J6+K6*2"));
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 11)); // L6 as stored
+        QCOMPARE(book_->contentBox()->text(), QStringLiteral("=J6+K6"));
+        book_->grid()->setFocus();
+        QTest::keyClick(book_->grid(), Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("=J6+K6"));
+        editor->end(false);
+        typeText(editor, QStringLiteral("+1"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(book_->CellText(1, 6, 12), QStringLiteral("111.54"));
+        QCOMPARE(book_->CellText(1, 6, 13), QStringLiteral("158.98")); // M6 reads J6, K6 only
+        // E6 follows L6 through the 数量 of the parts table.
+        QVERIFY(book_->CellText(1, 6, 5) != QStringLiteral("86,806"));
+        const QString e6 = book_->CellText(1, 6, 5);
+
+        const QString saved = dir_.filePath(QStringLiteral("typed.xls"));
+        book_->SaveWorkbookFile(saved, 4);
+        load(*book_, saved);
+        QCOMPARE(book_->CellText(1, 6, 13), QStringLiteral("158.98"));
+        QCOMPARE(book_->CellText(1, 6, 5), e6);
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 12));
+        QCOMPARE(book_->contentBox()->text(), QStringLiteral("=J6+K6*2"));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // A formula with a mistake is told in Japanese and changes nothing.
+    void formulaMistakeChangesNothing() {
+        REQUIRE_SAMPLES();
+        load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
+        typeInto(*book_, 5, 11, QStringLiteral("=J6+(K6"));
+        QTRY_COMPARE(messages_.size(), 1);
+        QVERIFY(messages_.front().contains(QStringLiteral("閉じかっこ")));
+        QCOMPARE(book_->CellText(1, 6, 12), QStringLiteral("110.54"));
+        QVERIFY(book_->workbook().sheets[0].cell(5, 11)->formula);
+        QVERIFY(!book_->model()->canUndo());
+    }
+
+    // Text typed into the edit bar is committed when another cell becomes current, as by
+    // Enter; a formula typed there works the same.
+    void editBarCommitsOnMove() {
+        REQUIRE_SAMPLES();
+        load(*book_, sampleSheet("hyoten_mokuzou_2f.xls"));
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 9)); // J6
+        QLineEdit* content = book_->contentBox();
+        content->setFocus();
+        content->selectAll();
+        QTest::keyClicks(content, QStringLiteral("70"));
+        book_->grid()->setCurrentIndex(book_->model()->index(6, 9)); // a click elsewhere
+        QCOMPARE(book_->CellText(1, 6, 10), QStringLiteral("70.00"));
+        QCOMPARE(book_->CellText(1, 6, 12), QStringLiteral("118.44"));
+        QCOMPARE(content->text(), QString());
+
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 12)); // M6
+        content->setFocus();
+        QTest::keyClicks(content, QStringLiteral("=L6/2"));
+        book_->grid()->setCurrentIndex(book_->model()->index(5, 13));
+        QCOMPARE(book_->CellText(1, 6, 13), QStringLiteral("59.22"));
+        // Editing an input keeps the formulas elsewhere.
+        QVERIFY(book_->workbook().sheets[0].cell(5, 11)->formula);
+        QVERIFY(book_->workbook().sheets[0].cell(5, 4)->formula);
     }
 
 private:

@@ -167,18 +167,27 @@ private:
         return e;
     }
     Expr unary() {
+        if (depth_ > kMaxDepth) fail(QStringLiteral("かっこや関数の入れ子が深すぎます"));
         if (take("-") || (peek("+") && take("+"))) {
+            ++depth_;
             const bool minus = s_[pos_ - 1] == u'-';
             Expr e;
             e.kind = Expr::Unary;
             e.code = minus ? 0x13 : 0x12;
             e.children.push_back(unary());
+            --depth_;
             return e;
         }
         return primary();
     }
 
     Expr primary() {
+        // Excel keeps formulas far shallower; a deeper one is a mistake, not a stack to burn.
+        if (++depth_ > kMaxDepth) fail(QStringLiteral("かっこや関数の入れ子が深すぎます"));
+        struct Leave {
+            int& d;
+            ~Leave() { --d; }
+        } leave{depth_};
         skipSpaces();
         if (pos_ >= s_.size()) fail(QStringLiteral("式が途中で終わっています"));
         const QChar c = s_[pos_];
@@ -456,10 +465,12 @@ private:
         return e;
     }
 
+    static constexpr int kMaxDepth = 64;
     const Workbook& book_;
     int sheet_;
     QString s_;
     qsizetype pos_ = 0;
+    int depth_ = 0;
 };
 
 // Writes the tokens of an expression in the layout of the workbook's BIFF version.

@@ -388,6 +388,10 @@ private Q_SLOTS:
         QTest::newRow("nothing after operator") << "=A1+";
         QTest::newRow("bad reference") << "=補正!ZZ1";
         QTest::newRow("trailing") << "=1)";
+        QTest::newRow("deep nesting") << QString(
+            QStringLiteral("=") + QString(20000, QLatin1Char('(')) + QStringLiteral("1"));
+        QTest::newRow("many signs") << QString(
+            QStringLiteral("=") + QString(20000, QLatin1Char('-')) + QStringLiteral("1"));
     }
     // A formula with a mistake gives a message and leaves the workbook as it was.
     void formulaMistakes() {

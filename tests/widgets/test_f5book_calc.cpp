@@ -5,6 +5,7 @@
 #include "sheet/view/sheetmodel.h"
 #include "sheet/workbookops.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <cstring>
 #include <memory>
@@ -211,6 +212,24 @@ private Q_SLOTS:
         // Editing an input keeps the formulas elsewhere.
         QVERIFY(book_->workbook().sheets[0].cell(5, 11)->formula);
         QVERIFY(book_->workbook().sheets[0].cell(5, 4)->formula);
+    }
+
+    // Pasted formulas calculate once the whole paste is in, reading each other.
+    void pastedFormulasCalculate() {
+        typeInto(*book_, 0, 0, QStringLiteral("3"));
+        QApplication::clipboard()->setText(QStringLiteral("=C1*2\t=A1+1\n=SUM(B1:C1)"));
+        book_->grid()->setCurrentIndex(book_->model()->index(0, 1));
+        book_->grid()->setFocus();
+        QTest::keyClick(book_->grid(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(book_->CellText(1, 1, 3), QStringLiteral("4"));
+        QCOMPARE(book_->CellText(1, 1, 2), QStringLiteral("8"));
+        QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("12"));
+        typeInto(*book_, 0, 0, QStringLiteral("10"));
+        QCOMPARE(book_->CellText(1, 2, 2), QStringLiteral("33"));
+        QTest::keyClick(book_->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(book_->grid(), Qt::Key_Z, Qt::ControlModifier); // the paste, as one
+        QCOMPARE(book_->CellText(1, 1, 2), QString());
+        QCOMPARE(book_->CellText(1, 2, 2), QString());
     }
 
 private:

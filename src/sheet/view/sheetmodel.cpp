@@ -48,6 +48,9 @@ void SheetModel::replaceWorkbook(Workbook&& book, int sheetIndex) {
     book_ = std::move(book);
     engine_.formulasChanged();
     cycleReported_ = false;
+    batch_ = 0;
+    pendingRanges_.clear();
+    pendingFormulas_ = false;
     undo_.clear();
     sheetIndex_ = std::clamp(sheetIndex, 0, std::max(0, int(book_.sheets.size()) - 1));
     merges_ = MergeIndex(sheet().merges);
@@ -291,7 +294,28 @@ void SheetModel::recalculateAll() {
     showResults(result);
 }
 
+void SheetModel::beginChanges() {
+    undo_.beginStep(sheetIndex_);
+    ++batch_;
+}
+
+void SheetModel::endChanges() {
+    undo_.endStep(false);
+    if (batch_ > 0 && --batch_ == 0 && !pendingRanges_.empty()) {
+        const std::vector<CellRange> ranges = std::move(pendingRanges_);
+        pendingRanges_.clear();
+        const bool formulas = pendingFormulas_;
+        pendingFormulas_ = false;
+        recalculate(sheetIndex_, ranges, formulas);
+    }
+}
+
 void SheetModel::recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas) {
+    if (batch_ > 0 && sheetIndex == sheetIndex_) {
+        pendingRanges_.insert(pendingRanges_.end(), ranges.begin(), ranges.end());
+        pendingFormulas_ = pendingFormulas_ || formulas;
+        return;
+    }
     if (formulas) engine_.formulasChanged();
     showResults(engine_.cellsChanged(sheetIndex, ranges));
 }

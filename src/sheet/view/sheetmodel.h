@@ -64,9 +64,10 @@ public:
     bool enterText(int row, int column, const QString& input);
     // Removes the values of every cell inside `ranges`, keeping their formats.
     void clearValues(const std::vector<CellRange>& ranges);
-    // The changes made between these two calls (a paste of many cells) are taken back as one.
-    void beginChanges() { undo_.beginStep(sheetIndex_); }
-    void endChanges() { undo_.endStep(false); }
+    // The changes made between these two calls (a paste of many cells) are taken back as
+    // one, and the formulas they touch are calculated once, at the end.
+    void beginChanges();
+    void endChanges();
     // Takes back the last change (an entry, a clearing or a paste); false when there is none.
     bool undo();
     // Calculates every formula of the workbook anew (F9).
@@ -120,6 +121,9 @@ private:
     Workbook& book_;
     FormulaEngine engine_{book_};
     bool cycleReported_ = false;
+    int batch_ = 0;                        // open beginChanges calls
+    std::vector<CellRange> pendingRanges_; // changed inside them, on sheetIndex_
+    bool pendingFormulas_ = false;
     int sheetIndex_ = 0;
     MergeIndex merges_;
     SheetUndo undo_;

@@ -261,4 +261,34 @@ template <typename Visit> void forEachValue(Context& ctx, const Value& v, Visit&
     }
 }
 
+// The numbers of the arguments as SUM sees them: numbers in references and arrays (text,
+// booleans and empty cells there skipped), single arguments converted. False with
+// `failure` at the first error.
+template <typename Visit>
+bool eachNumber(Context& ctx, const Args& args, Value& failure, Visit&& visit) {
+    bool ok = true;
+    for (const Value& a : args) {
+        if (a.kind == Value::Missing) continue;
+        forEachValue(ctx, a, [&](const Value& v, bool inRange) {
+            if (!ok) return;
+            if (v.kind == Value::Err) {
+                failure = v;
+                ok = false;
+            } else if (v.kind == Value::Number) {
+                visit(v.number);
+            } else if (!inRange) {
+                const Value n = toNumber(v);
+                if (n.isError()) {
+                    failure = n;
+                    ok = false;
+                } else {
+                    visit(n.number);
+                }
+            }
+        });
+        if (!ok) return false;
+    }
+    return true;
+}
+
 } // namespace tovera::calc

@@ -166,6 +166,12 @@ void Graph::build(const Workbook& book) {
         n.precBegin = uint32_t(precList.size());
         for (const Area& a : areasOf(n))
             for (int s = a.firstSheet; s <= a.lastSheet; ++s) {
+                if (a.range.firstRow == a.range.lastRow &&
+                    a.range.firstColumn == a.range.lastColumn) {
+                    const int p = nodeOf(key(s, a.range.firstRow, a.range.firstColumn));
+                    if (p >= 0) precList.push_back(p);
+                    continue;
+                }
                 const Sheet& sheet = book.sheets[size_t(s)];
                 auto row =
                     std::lower_bound(sheet.rows.begin(), sheet.rows.end(), a.range.firstRow,
@@ -367,9 +373,9 @@ bool evaluateNode(Workbook& book, const Node& node, Context& ctx,
         ctx.arrayMode = false;
         std::optional<Value> v = evaluateTokens(ctx, f->tokens, f->extra);
         if (!v) return false;
-        Value result = toScalar(ctx, *v);
-        cell = mutableCell(sheet, node.row, node.column);
-        if (cell && store(*cell, result) && changed)
+        // Evaluation only reads the workbook: the cell is where it was.
+        const Value result = toScalar(ctx, *v);
+        if (store(*cell, result) && changed)
             changed->push_back({node.sheet, node.row, node.column});
         return true;
     }

@@ -35,6 +35,7 @@ const Group kGroups[] = {
     {"xls", tovera::bench::benchXls},         {"sheet", tovera::bench::benchSheet},
     {"view", tovera::bench::benchView},
     {"import", tovera::bench::benchImport},
+    {"calc", tovera::bench::benchCalc},
 };
 
 } // namespace

@@ -424,12 +424,14 @@ int runF5BookTests(int argc, char** argv) {
 int runSheetModelTests(int argc, char** argv);
 int runSheetPageTests(int argc, char** argv);
 int runF5BookEditingTests(int argc, char** argv);
+int runF5BookCalcTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int failed = runSheetModelTests(argc, argv);
     failed += runF5BookTests(argc, argv);
     failed += runF5BookEditingTests(argc, argv);
+    failed += runF5BookCalcTests(argc, argv);
     failed += runSheetPageTests(argc, argv);
     return failed;
 }

@@ -40,6 +40,7 @@ int runSheet(const QStringList& args) {
     if (sub == QLatin1String("text")) return runSheetText(rest);
     if (sub == QLatin1String("convert")) return runSheetConvert(rest);
     if (sub == QLatin1String("pdf")) return runSheetPdf(rest);
+    if (sub == QLatin1String("recalc")) return runSheetRecalc(rest);
     return fail(2, usage);
 }
 

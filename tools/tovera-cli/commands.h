@@ -15,6 +15,7 @@ int runSheet(const QStringList& args); // sheet cells | text | convert | pdf
 int runSheetText(const QStringList& args);    // sheet text FILE
 int runSheetConvert(const QStringList& args); // sheet convert IN OUT
 int runSheetPdf(const QStringList& args);     // sheet pdf IN OUT.pdf
+int runSheetRecalc(const QStringList& args);  // sheet recalc --check FILE...
 
 // Prints `text` and a line end on standard error; returns `status`.
 int fail(int status, const QString& text);

@@ -25,7 +25,8 @@ const char* const kUsage =
     "  db demo PATH [--records N]\n"
     "  db districts PATH [--add NAME... | --remove NAME...]\n"
     "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
-    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n";
+    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n"
+    "  sheet recalc --check [--reasons] FILE...\n";
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -87,8 +88,16 @@ TF5Book::TF5Book(QWidget* parent) : QWidget(parent), book_(Workbook::createDefau
         refuseDrops(w);
 
     connect(content_, &QLineEdit::returnPressed, this, &TF5Book::commitEditBar);
+    // Moving to another cell commits what was typed in the edit bar, as Enter does.
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TF5Book::refreshEditBar);
+            [this](const QModelIndex&, const QModelIndex& previous) {
+                if (content_->isModified() && previous.isValid()) {
+                    const QString text = content_->text();
+                    content_->setModified(false);
+                    model_->enterText(previous.row(), previous.column(), text);
+                }
+                refreshEditBar();
+            });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
         // A reset model brings a new selection model only with setModel; the current
         // cell itself is set again by the grid.
@@ -101,8 +110,14 @@ TF5Book::TF5Book(QWidget* parent) : QWidget(parent), book_(Workbook::createDefau
                 if (current.row() >= topLeft.row() && current.row() <= bottomRight.row())
                     refreshEditBar();
             });
+    // Told after the change has ended, not inside it.
+    connect(
+        model_, &SheetModel::circularReference, this, [this] { showMessage(circularMessage()); },
+        Qt::QueuedConnection);
+    connect(model_, &SheetModel::entryRefused, this, &TF5Book::showMessage, Qt::QueuedConnection);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
         if (rebuildingTabs_ || tab < 0) return;
+        commitPendingInput();
         model_->setSheetIndex(tabs_->tabData(tab).toInt());
     });
     rebuildTabs();
@@ -184,6 +199,23 @@ bool TF5Book::choosePrintTarget(QPrinter& printer, QWidget* parent) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     return true;
+}
+
+void TF5Book::showMessage(const QString& message) {
+    if (messageHandler_) {
+        messageHandler_(message);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tovera"), message, QMessageBox::Ok, this);
+    box.exec();
+}
+
+QString TF5Book::circularMessage() {
+    return QStringLiteral("循環参照があるため、その数式は計算されずに前の値のままです。");
+}
+
+void TF5Book::setMessageHandler(std::function<void(const QString&)> handler) {
+    messageHandler_ = std::move(handler);
 }
 
 void TF5Book::setPrintTargetChooser(std::function<bool(QPrinter&)> chooser) {

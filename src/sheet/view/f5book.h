@@ -71,6 +71,10 @@ public:
     // the user cancelled. The default shows the print dialog, or with no printer installed
     // a save dialog for a PDF file.
     void setPrintTargetChooser(std::function<bool(QPrinter&)> chooser);
+    // Shows a message to the user; by default in the message dialog titled "Tovera".
+    void setMessageHandler(std::function<void(const QString&)> handler);
+    // The message shown when formulas refer to themselves through others.
+    static QString circularMessage();
 
     SheetGrid* grid() const { return grid_; }
     SheetModel* model() const { return model_; }
@@ -90,6 +94,7 @@ private:
     // Commits what is being typed in a cell or in the edit bar before the workbook is read.
     void commitPendingInput();
     static bool choosePrintTarget(QPrinter& printer, QWidget* parent);
+    void showMessage(const QString& message);
 
     Workbook book_;
     QString fileName_; // the file last loaded or saved, for printed headers
@@ -102,6 +107,7 @@ private:
     bool showEditBar_ = true;
     bool rebuildingTabs_ = false;
     std::function<bool(QPrinter&)> chooser_;
+    std::function<void(const QString&)> messageHandler_;
 };
 
 } // namespace tovera

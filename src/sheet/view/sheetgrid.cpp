@@ -308,6 +308,10 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
         clearSelectedValues();
         event->accept();
         return;
+    case Qt::Key_F9:
+        model_->recalculateAll();
+        event->accept();
+        return;
     default:
         QTableView::keyPressEvent(event);
     }

@@ -2,7 +2,7 @@
 // The grid of the spreadsheet control: a table view over SheetModel with the sheet's column
 // widths, row heights, hidden rows and columns, merged ranges and grid lines at the view
 // scale, spreadsheet keys (arrows, Tab, Enter, F2, typing replaces, Delete, Esc, copy and
-// paste) and scrolling to a given top row and left column.
+// paste, F9 calculates the whole workbook) and scrolling to a given top row and left column.
 
 #include "sheet/cellpaint.h"
 #include "sheet/workbook.h"

@@ -46,6 +46,11 @@ SheetModel::SheetModel(Workbook& book, QObject* parent) : QAbstractTableModel(pa
 void SheetModel::replaceWorkbook(Workbook&& book, int sheetIndex) {
     beginResetModel();
     book_ = std::move(book);
+    engine_.formulasChanged();
+    cycleReported_ = false;
+    batch_ = 0;
+    pendingRanges_.clear();
+    pendingFormulas_ = false;
     undo_.clear();
     sheetIndex_ = std::clamp(sheetIndex, 0, std::max(0, int(book_.sheets.size()) - 1));
     merges_ = MergeIndex(sheet().merges);
@@ -113,6 +118,10 @@ QString SheetModel::displayText(int row, int column) const {
 QString SheetModel::editText(int row, int column) const {
     const Cell* cell = cellAt(row, column);
     if (!cell) return {};
+    if (cell->formula) {
+        const QString text = formulaText(book_, sheetIndex_, row, column);
+        if (!text.isEmpty()) return text;
+    }
     switch (cell->type) {
     case CellType::Empty:
         return {};
@@ -182,6 +191,17 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     if (input == editText(row, column)) return false;
     const Cell* existing = sheet->cell(row, column);
     if (!existing && input.isEmpty()) return false;
+    const bool hadFormula = existing && existing->formula;
+    std::optional<Formula> typed;
+    if (isFormulaInput(input)) {
+        QString error;
+        typed = parseFormula(book_, sheetIndex_, input, error);
+        if (!typed) {
+            Q_EMIT entryRefused(
+                QStringLiteral("数式 %1 は入力できません（%2）。").arg(input, error));
+            return false;
+        }
+    }
     undo_.beginStep(sheetIndex_);
     const CellRange* area = mergeAt(row, column);
     undo_.save(*sheet, area ? *area : CellRange{row, row, column, column});
@@ -194,7 +214,11 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
         cell.xf = formatIndexAt(row, column);
     }
     dropValue(cell);
-    if (!input.isEmpty()) {
+    if (typed) {
+        // The result comes with the calculation that follows.
+        cell.type = CellType::Number;
+        cell.formula = std::make_shared<const Formula>(std::move(*typed));
+    } else if (!input.isEmpty()) {
         if (const std::optional<double> number = parseNumberInput(input)) {
             cell.type = CellType::Number;
             cell.number = *number;
@@ -218,6 +242,7 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
     sheet->setCell(row, cell);
     undo_.endStep();
     rowsChanged(row, area ? area->lastRow : row);
+    recalculate(sheetIndex_, {CellRange{row, row, column, column}}, hadFormula || cell.formula);
     return true;
 }
 
@@ -250,6 +275,7 @@ void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
         anyChange = anyChange || changed;
     }
     undo_.endStep(anyChange);
+    if (anyChange) recalculate(sheetIndex_, ranges, true);
 }
 
 bool SheetModel::undo() {
@@ -258,7 +284,54 @@ bool SheetModel::undo() {
     if (!undo_.undo(book_, sheetIndex, touched)) return false;
     if (sheetIndex == sheetIndex_ && touched.firstRow <= touched.lastRow)
         rowsChanged(touched.firstRow, touched.lastRow);
+    if (touched.firstRow <= touched.lastRow) recalculate(sheetIndex, {touched}, true);
     return true;
+}
+
+void SheetModel::recalculateAll() {
+    const RecalcResult result = engine_.recalculateAll();
+    if (!result.circular) cycleReported_ = false;
+    showResults(result);
+}
+
+void SheetModel::beginChanges() {
+    undo_.beginStep(sheetIndex_);
+    ++batch_;
+}
+
+void SheetModel::endChanges() {
+    undo_.endStep(false);
+    if (batch_ > 0 && --batch_ == 0 && !pendingRanges_.empty()) {
+        const std::vector<CellRange> ranges = std::move(pendingRanges_);
+        pendingRanges_.clear();
+        const bool formulas = pendingFormulas_;
+        pendingFormulas_ = false;
+        recalculate(sheetIndex_, ranges, formulas);
+    }
+}
+
+void SheetModel::recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas) {
+    if (batch_ > 0 && sheetIndex == sheetIndex_) {
+        pendingRanges_.insert(pendingRanges_.end(), ranges.begin(), ranges.end());
+        pendingFormulas_ = pendingFormulas_ || formulas;
+        return;
+    }
+    if (formulas) engine_.formulasChanged();
+    showResults(engine_.cellsChanged(sheetIndex, ranges));
+}
+
+void SheetModel::showResults(const RecalcResult& result) {
+    int first = kRowCount, last = -1;
+    for (const CellAddress& c : result.changed)
+        if (c.sheet == sheetIndex_) {
+            first = std::min(first, c.row);
+            last = std::max(last, c.row);
+        }
+    if (last >= 0) rowsChanged(first, last);
+    if (result.circular && !cycleReported_) {
+        cycleReported_ = true;
+        Q_EMIT circularReference();
+    }
 }
 
 const CellRange* SheetModel::mergeAt(int row, int column) const {

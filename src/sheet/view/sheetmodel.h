@@ -8,6 +8,7 @@
 // Qt::EditRole the text an entry field starts with (see editText). Rows and columns of the
 // model are the sheet's 0-based rows and columns.
 
+#include "sheet/calc.h"
 #include "sheet/mergeindex.h"
 #include "sheet/view/sheetundo.h"
 #include "sheet/workbook.h"
@@ -47,25 +48,30 @@ public:
     const Cell* cellAt(int row, int column) const;
     // The shown text of the cell, empty for no value.
     QString displayText(int row, int column) const;
-    // The text an entry starts with: text as stored; a number with up to 15 significant
-    // digits ("1234.5" for a cell shown as "1,234.50"), times 100 with "%" under a percent
-    // format, as shown under a date format; TRUE/FALSE; the error's name. A formula cell
-    // gives its last value this way (the formula's own text is not kept).
+    // The text an entry starts with: a formula's text ("=J6+K6"); text as stored; a number
+    // with up to 15 significant digits ("1234.5" for a cell shown as "1,234.50"), times 100
+    // with "%" under a percent format, as shown under a date format; TRUE/FALSE; the
+    // error's name.
     QString editText(int row, int column) const;
 
-    // Applies a typed entry to the cell (a merged area through its top-left cell): a number
-    // when it reads as one (parseNumberInput), else text; "" clears the value. The cell's
-    // format stays; a formula is dropped. An entry equal to editText changes nothing, so
-    // confirming an unchanged entry keeps formulas and dates. Returns whether the cell
+    // Applies a typed entry to the cell (a merged area through its top-left cell): a formula
+    // when it starts with "=" or "＝" (a formula with a mistake changes nothing and is
+    // reported through entryRefused), a number when it reads as one (parseNumberInput),
+    // else text; "" clears the value. The cell's format stays; a formula is replaced.
+    // The formulas that depend on the cell are calculated. An entry equal to editText changes
+    // nothing, so confirming an unchanged entry keeps formulas and dates. Returns whether the cell
     // changed.
     bool enterText(int row, int column, const QString& input);
     // Removes the values of every cell inside `ranges`, keeping their formats.
     void clearValues(const std::vector<CellRange>& ranges);
-    // The changes made between these two calls (a paste of many cells) are taken back as one.
-    void beginChanges() { undo_.beginStep(sheetIndex_); }
-    void endChanges() { undo_.endStep(false); }
+    // The changes made between these two calls (a paste of many cells) are taken back as
+    // one, and the formulas they touch are calculated once, at the end.
+    void beginChanges();
+    void endChanges();
     // Takes back the last change (an entry, a clearing or a paste); false when there is none.
     bool undo();
+    // Calculates every formula of the workbook anew (F9).
+    void recalculateAll();
     bool canUndo() const { return undo_.canUndo(); }
 
     // The cell format (index into the workbook's formats) of (row, column): the cell's own,
@@ -88,6 +94,14 @@ public:
     static QString cellReference(int row, int column);
     static QString rangeReference(const CellRange& range);
 
+Q_SIGNALS:
+    // A calculation met formulas that refer to themselves through others; they kept their
+    // values. Emitted once for a workbook shown, and again only after a full calculation
+    // found no cycle.
+    void circularReference();
+    // A typed entry was not taken (a formula with a mistake); `message` says why.
+    void entryRefused(const QString& message);
+
 private:
     // The largest number of cell formats a workbook file holds.
     static constexpr size_t kMaxFormats = 4000;
@@ -99,8 +113,17 @@ private:
     // forgets the array, so no cell is left pointing at an array that is gone.
     void detachArray(Sheet& sheet, int row, int column);
     void rowsChanged(int firstRow, int lastRow);
+    // After cells of sheet `sheetIndex` changed: their dependents are calculated and shown.
+    // `formulas` tells that formulas were added or removed.
+    void recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas);
+    void showResults(const RecalcResult& result);
 
     Workbook& book_;
+    FormulaEngine engine_{book_};
+    bool cycleReported_ = false;
+    int batch_ = 0;                        // open beginChanges calls
+    std::vector<CellRange> pendingRanges_; // changed inside them, on sheetIndex_
+    bool pendingFormulas_ = false;
     int sheetIndex_ = 0;
     MergeIndex merges_;
     SheetUndo undo_;

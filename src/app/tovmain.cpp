@@ -1,6 +1,7 @@
 #include "app/tovmain.h"
 
 #include "app/application.h"
+#include "app/attachments.h"
 #include "app/hinttracker.h"
 #include "app/page_basic.h"
 #include "app/page_drawing.h"
@@ -40,6 +41,12 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     searchPage_ = new SearchPage(searchTabs, *records_, districts_, dialogs_, this);
     sheetOps_ = new SheetOps(*sheetPage_, *basicPage_, *exfile, *StatusBar1, dialogs_, this);
     sheetOps_->connectControls(MMenu, ToolbarButton973, ToolbarButton971, FlatButton1);
+    attachments_ =
+        new Attachments(*records_, *drawingPage_, droppedDrawing_,
+                        {*drawingMark, *sheetMark, *zmfile, *exfile}, *StatusBar1, dialogs_, this);
+    attachments_->connectControls(drawingPage_->InspectorBar3, ToolbarButton975);
+    connect(this, &Tovmain::drawingAttachmentDropAccepted, attachments_,
+            &Attachments::registerDrawingDrop);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     FormCreate();
 }

@@ -20,6 +20,13 @@ struct FileDialogRequest {
     std::optional<QString> fileName = std::nullopt;
 };
 
+// A filter written as "caption|patterns|caption|patterns" pairs, in the form the dialogs
+// take: one "caption (patterns)" choice per pair, ";;" between them, ";" in the patterns
+// read as a blank. A caption that already ends with its patterns in brackets is kept as it
+// is: the dialog compares names without regard to case, as the patterns were meant, so
+// "(*.had)" lists the names matching "*.HAD".
+QString dialogFilter(const QString& pairs);
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;

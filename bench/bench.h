@@ -37,5 +37,6 @@ void benchSearch();
 void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
+void benchAttach(); // attach_register_1mb_ms, attach_show_1mb_ms
 
 } // namespace tovera::bench

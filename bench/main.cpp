@@ -33,7 +33,7 @@ const Group kGroups[] = {
     {"render", tovera::bench::benchRender},   {"read", tovera::bench::benchRead},
     {"records", tovera::bench::benchRecords}, {"search", tovera::bench::benchSearch},
     {"xls", tovera::bench::benchXls},         {"sheet", tovera::bench::benchSheet},
-    {"view", tovera::bench::benchView},
+    {"view", tovera::bench::benchView},       {"attach", tovera::bench::benchAttach},
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/page_drawing.h"
 #include "app/page_search.h"
 #include "app/page_sheet.h"
+#include "app/sheet_attachment.h"
 #include "app/sheet_ops.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -47,6 +48,11 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     attachments_->connectControls(drawingPage_->InspectorBar3, ToolbarButton975);
     connect(this, &Tovmain::drawingAttachmentDropAccepted, attachments_,
             &Attachments::registerDrawingDrop);
+    sheetAttachment_ = new SheetAttachment(*records_, *sheetPage_, *sheetMark, *exfile, *StatusBar1,
+                                           dialogs_, this);
+    sheetAttachment_->connectControls(ToolbarButton974);
+    connect(this, &Tovmain::sheetAttachmentDropAccepted, sheetAttachment_,
+            &SheetAttachment::BitBtn3Drop);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     FormCreate();
 }

@@ -29,6 +29,7 @@ class HelpSystem;
 class HintTracker;
 class RecordNavigator;
 class SearchPage;
+class SheetAttachment;
 class SheetOps;
 class SheetPage;
 class ShellList;
@@ -95,6 +96,7 @@ public:
     BasicPage& basicPage() { return *basicPage_; }
     SearchPage& searchPage() { return *searchPage_; }
     Attachments& attachments() { return *attachments_; }
+    SheetAttachment& sheetAttachment() { return *sheetAttachment_; }
 
     // Controls, under their names.
     QTabWidget* PageControl1 = nullptr;
@@ -174,6 +176,7 @@ private:
     BasicPage* basicPage_ = nullptr;
     SearchPage* searchPage_ = nullptr;
     Attachments* attachments_ = nullptr;
+    SheetAttachment* sheetAttachment_ = nullptr;
     QWidget* central_ = nullptr;
     bool shownOnce_ = false;
 

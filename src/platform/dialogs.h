@@ -12,7 +12,8 @@
 namespace tovera {
 
 struct FileDialogRequest {
-    QString filter;           // Qt filter string, e.g. "図面ファイル (*.hbd *.had)"
+    QString filter;           // Qt filter string, e.g. "図面ファイル (*.hbd *.had)"; empty
+                              // keeps the one set before
     QString defaultExtension; // without the dot; empty keeps the one set before
     QString title;            // empty for the platform's own title
     // The name offered in the dialog's name box (an empty one clears it); unset keeps the

@@ -39,5 +39,6 @@ void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
 void benchImport(); // import_ms, import_rows_per_s, import_mb_per_s
 void benchCalc(); // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
+void benchAttach(); // attach_register_1mb_ms, attach_show_1mb_ms
 
 } // namespace tovera::bench

@@ -36,6 +36,7 @@ const Group kGroups[] = {
     {"view", tovera::bench::benchView},
     {"import", tovera::bench::benchImport},
     {"calc", tovera::bench::benchCalc},
+    {"attach", tovera::bench::benchAttach},
 };
 
 } // namespace

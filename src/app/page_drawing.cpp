@@ -34,25 +34,6 @@ constexpr double ZoomFloor = 0.3;
 constexpr double ZoomStart = 0.5;
 constexpr double ZoomStep = 0.1;
 
-// A "caption|patterns|caption|patterns" filter in the form the dialogs take: one
-// "caption (patterns)" choice per pair, ";;" between them. A caption that already ends with
-// its patterns in brackets is kept as it is: the dialog compares names without regard to
-// case, as the patterns were meant, so "(*.had)" lists the names matching "*.HAD".
-QString dialogFilter(const QString& pairs) {
-    const QStringList parts = pairs.split(QLatin1Char('|'));
-    QStringList choices;
-    for (qsizetype k = 0; k + 1 < parts.size(); k += 2) {
-        const QString& caption = parts[k];
-        QString patterns = parts[k + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString bracketed = QLatin1Char('(') + patterns + QLatin1Char(')');
-        choices << (caption.endsWith(bracketed, Qt::CaseInsensitive)
-                        ? caption
-                        : caption + QLatin1Char(' ') + bracketed);
-    }
-    return choices.join(QStringLiteral(";;"));
-}
-
 // The bytes of the file at `path`, byte for byte. Raises EInOutError when it cannot be
 // opened or read (a folder gives the system's "is a directory" text).
 QByteArray loadWholeFile(const QString& path) {

@@ -17,24 +17,6 @@ namespace {
 constexpr int MessagePanel = 2;
 constexpr int16_t ExcelFileType = 4;
 
-// A filter written as "description|pattern" pairs, in the form the dialog takes. A
-// description that already ends in its pattern in parentheses is shown as it stands (the
-// dialog compares names without regard to letter case, so "(*.XLS)" lists *.xls too).
-QString dialogFilter(const QString& pairs) {
-    const QStringList parts = pairs.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        const QString& pattern = parts[i + 1];
-        const QString shown = QLatin1Char('(') + pattern + QLatin1Char(')');
-        if (description.endsWith(shown, Qt::CaseInsensitive))
-            filters << description;
-        else
-            filters << description + QStringLiteral(" (") + pattern + QLatin1Char(')');
-    }
-    return filters.join(QStringLiteral(";;"));
-}
-
 // The cells the transfer reads, all on sheet 1.
 struct CellRef {
     int row;

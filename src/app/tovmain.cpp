@@ -1,11 +1,13 @@
 #include "app/tovmain.h"
 
 #include "app/application.h"
+#include "app/attachments.h"
 #include "app/hinttracker.h"
 #include "app/page_basic.h"
 #include "app/page_drawing.h"
 #include "app/page_search.h"
 #include "app/page_sheet.h"
+#include "app/sheet_attachment.h"
 #include "app/sheet_ops.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -41,6 +43,17 @@ Tovmain::Tovmain(Dialogs& dialogs, HelpSystem& help, const QString& executableFo
     searchPage_ = new SearchPage(searchTabs, *records_, districts_, dialogs_, this);
     sheetOps_ = new SheetOps(*sheetPage_, *basicPage_, *exfile, *StatusBar1, dialogs_, this);
     sheetOps_->connectControls(MMenu, ToolbarButton973, ToolbarButton971, FlatButton1);
+    attachments_ =
+        new Attachments(*records_, *drawingPage_, droppedDrawing_,
+                        {*drawingMark, *sheetMark, *zmfile, *exfile}, *StatusBar1, dialogs_, this);
+    attachments_->connectControls(drawingPage_->InspectorBar3, ToolbarButton975);
+    connect(this, &Tovmain::drawingAttachmentDropAccepted, attachments_,
+            &Attachments::registerDrawingDrop);
+    sheetAttachment_ = new SheetAttachment(*records_, *sheetPage_, *sheetMark, *exfile, *StatusBar1,
+                                           dialogs_, this);
+    sheetAttachment_->connectControls(ToolbarButton974);
+    connect(this, &Tovmain::sheetAttachmentDropAccepted, sheetAttachment_,
+            &SheetAttachment::BitBtn3Drop);
     connect(records_, &RecordSet::afterScroll, this, &Tovmain::ADOQuery1AfterScroll);
     // Only the drop targets take drops; the side-bar file lists are the only drag sources.
     new DropGuard(this);

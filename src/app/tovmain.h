@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace tovera {
 
+class Attachments;
 class BasicPage;
 class CheckLabel;
 class Dialogs;
@@ -28,6 +29,7 @@ class HelpSystem;
 class HintTracker;
 class RecordNavigator;
 class SearchPage;
+class SheetAttachment;
 class SheetOps;
 class SheetPage;
 class ShellList;
@@ -76,8 +78,8 @@ public:
     void BitBtn3DragDrop(const ShellList* source);
     void BitBtn4DragDrop(const ShellList* source);
     // The one way in for a file that passed a drop button's test: stores it in the current
-    // record's column excel (BitBtn3) or zumen (BitBtn4) after confirmation. (Storing comes
-    // with the attachment operations.)
+    // record's column excel (BitBtn3) or zumen (BitBtn4) after confirmation, through the
+    // signals below.
     void acceptSheetAttachmentDrop(const QString& path);
     void acceptDrawingAttachmentDrop(const QString& path);
 
@@ -93,6 +95,8 @@ public:
     SheetOps& sheetOps() { return *sheetOps_; }
     BasicPage& basicPage() { return *basicPage_; }
     SearchPage& searchPage() { return *searchPage_; }
+    Attachments& attachments() { return *attachments_; }
+    SheetAttachment& sheetAttachment() { return *sheetAttachment_; }
 
     // Controls, under their names.
     QTabWidget* PageControl1 = nullptr;
@@ -173,6 +177,8 @@ private:
     SheetOps* sheetOps_ = nullptr;
     BasicPage* basicPage_ = nullptr;
     SearchPage* searchPage_ = nullptr;
+    Attachments* attachments_ = nullptr;
+    SheetAttachment* sheetAttachment_ = nullptr;
     QWidget* central_ = nullptr;
     bool shownOnce_ = false;
 

@@ -2,6 +2,21 @@
 
 namespace tovera {
 
+QString dialogFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList choices;
+    for (qsizetype k = 0; k + 1 < parts.size(); k += 2) {
+        const QString& caption = parts[k];
+        QString patterns = parts[k + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString bracketed = QLatin1Char('(') + patterns + QLatin1Char(')');
+        choices << (caption.endsWith(bracketed, Qt::CaseInsensitive)
+                        ? caption
+                        : caption + QLatin1Char(' ') + bracketed);
+    }
+    return choices.join(QStringLiteral(";;"));
+}
+
 void ScriptedDialogs::message(const QString& text) {
     shown.push_back({Shown::Message, QString(), text});
 }
@@ -18,7 +33,9 @@ bool ScriptedDialogs::confirm(const QString& caption, const QString& text) {
     return answer;
 }
 
-void ScriptedDialogs::beep() { shown.push_back({Shown::Beep, QString(), QString()}); }
+void ScriptedDialogs::beep() {
+    shown.push_back({Shown::Beep, QString(), QString()});
+}
 
 QString ScriptedDialogs::openFile(const FileDialogRequest& request) {
     lastRequest = request;

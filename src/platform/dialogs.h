@@ -12,13 +12,21 @@
 namespace tovera {
 
 struct FileDialogRequest {
-    QString filter;           // Qt filter string, e.g. "図面ファイル (*.hbd *.had)"
+    QString filter;           // Qt filter string, e.g. "図面ファイル (*.hbd *.had)"; empty
+                              // keeps the one set before
     QString defaultExtension; // without the dot; empty keeps the one set before
     QString title;            // empty for the platform's own title
     // The name offered in the dialog's name box (an empty one clears it); unset keeps the
     // name from the last use.
     std::optional<QString> fileName = std::nullopt;
 };
+
+// A filter written as "caption|patterns|caption|patterns" pairs, in the form the dialogs
+// take: one "caption (patterns)" choice per pair, ";;" between them, ";" in the patterns
+// read as a blank. A caption that already ends with its patterns in brackets is kept as it
+// is: the dialog compares names without regard to case, as the patterns were meant, so
+// "(*.had)" lists the names matching "*.HAD".
+QString dialogFilter(const QString& pairs);
 
 class Dialogs {
 public:

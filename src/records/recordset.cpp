@@ -630,4 +630,29 @@ void RecordSet::removeLink(RecordLink* link) {
     d->links.removeAll(link);
 }
 
+// ---- Attachments
+
+void AttachmentStore::beginStore() {
+    if (!records_.isOpen()) records_.reopen();
+    records_.edit();
+}
+
+void AttachmentStore::store(const QString& column, const QByteArray& bytes) {
+    beginStore();
+    // Empty bytes are stored as NULL: the record then holds no attachment.
+    records_.setValue(column, bytes);
+    records_.post();
+}
+
+void AttachmentStore::storeFile(const QString& column, const QString& path) {
+    beginStore();
+    records_.loadBlobFromFile(column, path);
+    records_.post();
+}
+
+void AttachmentStore::erase(const QString& column) {
+    records_.edit();
+    records_.setValue(column, QByteArray());
+}
+
 } // namespace tovera

@@ -153,4 +153,27 @@ class Dialogs;
 bool openAtStartup(const QString& databasePath, Connection& connection, RecordSet& records,
                    DistrictTable& districts, Dialogs& dialogs);
 
+// The common steps of storing an attachment, on a record set.
+class AttachmentStore {
+public:
+    explicit AttachmentStore(RecordSet& records) : records_(records) {}
+    // Opens the record set with its query when it is closed, puts the current record into
+    // edit mode (a new record when the set holds none), replaces column `column` whole with
+    // `bytes` and posts. The row is written by one statement, so the file holds the old or
+    // the new bytes, never a mix. Raises EDatabaseError; a failed post leaves the record in
+    // edit mode.
+    void store(const QString& column, const QByteArray& bytes);
+    // As store, with the bytes of the file `path`. A file that cannot be read raises
+    // EInOutError after the edit has begun: the record stays in edit mode and the column is
+    // unchanged.
+    void storeFile(const QString& column, const QString& path);
+    // Puts the current record into edit mode (a new record when there is none) and empties
+    // column `column`, without posting.
+    void erase(const QString& column);
+
+private:
+    void beginStore();
+    RecordSet& records_;
+};
+
 } // namespace tovera

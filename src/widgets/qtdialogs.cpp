@@ -70,7 +70,7 @@ QFileDialog* WidgetDialogs::saveDialog() {
 QString WidgetDialogs::runFileDialog(Shared& shared, const FileDialogRequest& request) {
     QFileDialog* dialog = shared.dialog;
     dialog->setWindowTitle(request.title.isEmpty() ? shared.defaultTitle : request.title);
-    dialog->setNameFilter(request.filter);
+    if (!request.filter.isEmpty()) dialog->setNameFilter(request.filter);
     if (!request.defaultExtension.isEmpty()) dialog->setDefaultSuffix(request.defaultExtension);
     if (request.fileName) {
         shared.lastFile = *request.fileName;

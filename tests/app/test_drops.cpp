@@ -416,6 +416,7 @@ void TestDrops::dropButtonsTestTheName() {
     const QString path = dir_ + "/" + name;
     QTRY_VERIFY(list->selectPath(path));
     std::unique_ptr<QMimeData> data(list->dragData());
+    run_->dialogs.confirmAnswers = {false}; // the registration itself is not tested here
     QVERIFY(dropOn(target, *data));
     if (refusal.isEmpty()) {
         QVERIFY(run_->dialogs.messages().isEmpty());

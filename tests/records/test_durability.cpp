@@ -1,6 +1,8 @@
 // Killing the program in the middle of a series of posts never loses a post it reported as
-// done and never damages the file.
+// done and never damages the file; killed in the middle of registering attachments, a
+// record holds the old or the new attachment whole, never a mix.
 
+#include "attach_content.h"
 #include "store_fixture.h"
 
 #include <QProcess>
@@ -51,6 +53,58 @@ private Q_SLOTS:
                 QCOMPARE(test::fileValue(store, sql).toString(), QStringLiteral("edit %1").arg(n));
             }
         }
+    }
+
+    void killedDuringRegistrations() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("評価調書.mdb"));
+        test::makeStore(store, {{{QStringLiteral("No"), 1}}, {{QStringLiteral("No"), 2}}});
+        const QString child = QStringLiteral(TOVERA_BIN_DIR "/records_attach_child");
+        QVERIFY2(QFile::exists(child), "the helper records_attach_child is built with the tests");
+        QRandomGenerator random(1913);
+        // The last number reported done, per column (zumen even, excel odd).
+        qint64 done[2] = {-1, -1};
+        qint64 seen[2] = {-1, -1}; // the number the file held at the last look
+        int reported = 0;
+        for (int run = 0; run < 10; ++run) {
+            QProcess p;
+            p.start(child, {store, QString::number(qint64(run) * 1000000)});
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(150 + random.bounded(500));
+            ::kill(pid_t(p.processId()), SIGKILL);
+            QVERIFY(p.waitForFinished());
+            const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
+            for (int i = 0; i + 1 < lines.size(); ++i) {
+                const qint64 n = lines[i].toLongLong();
+                done[n % 2] = n;
+                ++reported;
+            }
+            QVERIFY2(p.readAllStandardError().isEmpty(), "the child failed on its own");
+            for (const char* column : {"zumen", "excel"}) {
+                const QByteArray bytes =
+                    test::fileValue(store, QStringLiteral("SELECT %1 FROM 基本データ WHERE No = 1")
+                                               .arg(QLatin1String(column)))
+                        .toByteArray();
+                const int k = column[0] == 'z' ? 0 : 1;
+                const qint64 last = done[k];
+                if (bytes.isEmpty()) {
+                    QCOMPARE(last, qint64(-1)); // nothing reported done yet
+                    continue;
+                }
+                const qint64 n = test::attachmentNumber(bytes);
+                QVERIFY2(n >= 0 && bytes == test::attachmentFor(n), column);
+                // The one reported last, or one under way when a kill came; never older
+                // than what the file held before.
+                QVERIFY2(n >= last && n >= seen[k], column);
+                seen[k] = n;
+            }
+            QVERIFY(test::fileValue(store, QStringLiteral("SELECT zumen IS NULL AND excel IS NULL "
+                                                          "FROM 基本データ WHERE No = 2"))
+                        .toBool());
+        }
+        QVERIFY2(reported > 10, qPrintable(QString::number(reported)));
+        QCOMPARE(test::fileValue(store, QStringLiteral("PRAGMA integrity_check")).toString(),
+                 QStringLiteral("ok"));
     }
 };
 

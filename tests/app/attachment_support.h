@@ -1,0 +1,97 @@
+#pragma once
+// Shared pieces of the attachment tests: reading the store back with SQL, real drops and
+// clicks, and drawings of any size.
+
+#include "support.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUrl>
+#include <QVariant>
+
+namespace tovera::testing {
+
+// The value of `sql` (first column of the first row) read straight from the store file.
+inline QVariant storeValue(const QString& databasePath, const QString& sql) {
+    QVariant value;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-read"));
+        db.setDatabaseName(databasePath);
+        db.open();
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next()) value = q.value(0);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-read"));
+    return value;
+}
+
+// Column `column` of the record No = `no`, as stored in the file.
+inline QByteArray storedColumn(const QString& databasePath, const char* column, int no) {
+    return storeValue(databasePath, QStringLiteral("SELECT %1 FROM 基本データ WHERE No = %2")
+                                        .arg(QLatin1String(column))
+                                        .arg(no))
+        .toByteArray();
+}
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+}
+
+inline QString sampleDrawing(const char* name) {
+    return QStringLiteral(TOVERA_TEST_DATA "/drawings/") + QLatin1String(name);
+}
+
+// Sends a drag entering `target` at its centre and, when taken, the drop. Returns whether
+// the drop was taken.
+inline bool dropOn(QWidget* target, const QMimeData& data) {
+    const QPointF at = QRectF(target->rect()).center();
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+inline bool dropFileOn(QWidget* target, const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    return dropOn(target, data);
+}
+
+// A drawing of the first kind of at least `size` bytes: the areas 52.5, 40.25 and 0, and
+// floor 1 holding as many lines as it takes; the other sections are empty.
+inline QByteArray drawingOfSize(qsizetype size) {
+    QByteArray head = "$headerpas\r\n100\r\n200\r\n1\r\n2\r\n3\r\n4\r\n45.5\r\n30.25\r\n-\r\n"
+                      "52.5\r\n40.25\r\n0\r\n6.0\r\n1F\r\n";
+    QByteArray records;
+    records.reserve(size + 64);
+    int count = 0;
+    while (head.size() + records.size() < size) {
+        const int x = count % 1200, y = (count / 1200) % 900;
+        records += QByteArray::number(x) + "\r\n" + QByteArray::number(y) + "\r\n" +
+                   QByteArray::number(x + 30) + "\r\n" + QByteArray::number(y + 20) +
+                   "\r\n255\r\n0\r\n\r\n";
+        ++count;
+    }
+    QByteArray out = head + QByteArray::number(count - 1) + "\r\n" + records;
+    for (const char* section : {"2F", "3F", "extra", "box1", "box2", "box3"})
+        out += QByteArray(section) + "\r\n-1\r\n";
+    return out;
+}
+
+} // namespace tovera::testing

@@ -35,6 +35,13 @@ void throwOpenError(const QString& path, int errnoValue) {
     throw EInOutError(ioErrorText(errnoValue, missingFolder), errnoValue);
 }
 
+void throwFileError(const QString& path, int errnoValue) {
+    const bool missingFolder =
+        errnoValue == ENOENT && !QFileInfo(QFileInfo(path).absolutePath()).isDir();
+    throw EInOutError(path + QStringLiteral(": ") + ioErrorText(errnoValue, missingFolder),
+                      errnoValue);
+}
+
 QString errorDialogText(const QString& message) {
     const QByteArray bytes = toCp932(message);
     if (bytes.isEmpty()) return message;

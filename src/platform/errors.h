@@ -63,6 +63,8 @@ QString ioErrorText(int errnoValue, bool missingFolder = false);
 // Raises EInOutError for opening `path` failing with `errnoValue` (tells a missing
 // folder from a missing file by looking at the path).
 [[noreturn]] void throwOpenError(const QString& path, int errnoValue);
+// The same, with the message naming the file: "PATH: ファイルが見つかりません".
+[[noreturn]] void throwFileError(const QString& path, int errnoValue);
 
 // The text the standard error dialog shows for an error's own text: "." is appended when
 // the text's last character (a double-byte character taken whole, in code page 932)

@@ -22,14 +22,6 @@ namespace tovera {
 
 namespace {
 
-// An I/O failure on `path`, named in the message.
-[[noreturn]] void fileError(const QString& path, int errnoValue) {
-    const bool missingFolder =
-        errnoValue == ENOENT && !QFileInfo(QFileInfo(path).absolutePath()).isDir();
-    throw EInOutError(path + QStringLiteral(": ") + ioErrorText(errnoValue, missingFolder),
-                      errnoValue);
-}
-
 constexpr int kOffsetMask = 0x1fff;
 
 quint32 le32(const unsigned char* p) {
@@ -84,7 +76,7 @@ struct Header {
 
 Header readHeader(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) fileError(path, errno ? errno : EACCES);
+    if (!f.open(QIODevice::ReadOnly)) throwFileError(path, errno ? errno : EACCES);
     const QByteArray head = f.read(0x20);
     Header h;
     if (head.size() < 0x20) return h;
@@ -160,7 +152,7 @@ struct AccessFile::Handle {
 
 AccessFile::AccessFile(const QString& path) : h_(std::make_unique<Handle>()), path_(path) {
     const QFileInfo info(path);
-    if (!info.exists()) fileError(path, ENOENT);
+    if (!info.exists()) throwFileError(path, ENOENT);
     if (info.isDir()) throw EInOutError(QStringLiteral("%1 はフォルダです").arg(path), EISDIR);
     const Header header = readHeader(path);
     if (!header.access)

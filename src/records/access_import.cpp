@@ -24,14 +24,6 @@ namespace tovera {
 
 namespace {
 
-// An I/O failure on `path`, named in the message.
-[[noreturn]] void fileError(const QString& path, int errnoValue) {
-    const bool missingFolder =
-        errnoValue == ENOENT && !QFileInfo(QFileInfo(path).absolutePath()).isDir();
-    throw EInOutError(path + QStringLiteral(": ") + ioErrorText(errnoValue, missingFolder),
-                      errnoValue);
-}
-
 QString u(const char* s) {
     return QString::fromUtf8(s);
 }
@@ -222,7 +214,7 @@ void publish(const QString& temp, const QString& target) {
         // File systems without hard links: rename after one more look.
         if (QFileInfo::exists(target))
             throw EInOutError(u("ファイル %1 は既にあります").arg(target), EEXIST);
-        if (::rename(from.constData(), to.constData()) != 0) fileError(target, errno);
+        if (::rename(from.constData(), to.constData()) != 0) throwFileError(target, errno);
     }
     syncFile(QFileInfo(target).absolutePath());
 }
@@ -433,7 +425,7 @@ ImportSummary importAccessRegister(const QString& accessPath, const QString& sto
     if (QFileInfo::exists(storePath) || QFileInfo(storePath).isSymLink())
         throw EInOutError(u("ファイル %1 は既にあります").arg(storePath), EEXIST);
     const QFileInfo target(storePath);
-    if (!target.absoluteDir().exists()) fileError(storePath, ENOENT);
+    if (!target.absoluteDir().exists()) throwFileError(storePath, ENOENT);
     const QString temp =
         target.absoluteDir().filePath(QLatin1Char('.') + target.fileName() + u(".importing-") +
                                       QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));

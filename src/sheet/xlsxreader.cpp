@@ -29,10 +29,10 @@ struct SheetEntry {
 };
 
 const std::pair<const char*, char16_t> kBuiltinNames[] = {
-    {"Consolidate_Area", 0x00}, {"Auto_Open", 0x01},  {"Auto_Close", 0x02},
-    {"Extract", 0x03},          {"Database", 0x04},   {"Criteria", 0x05},
-    {"Print_Area", 0x06},       {"Print_Titles", 0x07}, {"Recorder", 0x08},
-    {"Data_Form", 0x09},        {"Auto_Activate", 0x0A}, {"Auto_Deactivate", 0x0B},
+    {"Consolidate_Area", 0x00}, {"Auto_Open", 0x01},      {"Auto_Close", 0x02},
+    {"Extract", 0x03},          {"Database", 0x04},       {"Criteria", 0x05},
+    {"Print_Area", 0x06},       {"Print_Titles", 0x07},   {"Recorder", 0x08},
+    {"Data_Form", 0x09},        {"Auto_Activate", 0x0A},  {"Auto_Deactivate", 0x0B},
     {"Sheet_Title", 0x0C},      {"_FilterDatabase", 0x0D}};
 
 void readWorkbookPart(Archive& zip, Context& ctx, const QString& part,
@@ -186,7 +186,8 @@ Workbook loadXlsxBytes(const QByteArray& bytes, const QString& nameForMessages) 
         QString workbookPart;
         const auto root = readRelationships(zip, ctx, QString());
         for (auto it = root.begin(); it != root.end(); ++it)
-            if (it.value().first == QLatin1String("officeDocument")) workbookPart = it.value().second;
+            if (it.value().first == QLatin1String("officeDocument"))
+                workbookPart = it.value().second;
         if (workbookPart.isEmpty() && zip.has(QStringLiteral("xl/workbook.xml")))
             workbookPart = QStringLiteral("xl/workbook.xml");
         if (workbookPart.isEmpty() || !zip.has(workbookPart)) xlsmsg::notWorkbook(nameForMessages);

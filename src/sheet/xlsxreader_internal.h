@@ -49,8 +49,8 @@ private:
 
 // A colour as the styles give it, before it becomes a colour index of the model.
 struct PendingColors {
-    std::vector<QRgb> rgb;        // colours given as RGB or theme, in order of first use
-    std::vector<QRgb> theme;      // the theme's twelve colours, in the file's index order
+    std::vector<QRgb> rgb;   // colours given as RGB or theme, in order of first use
+    std::vector<QRgb> theme; // the theme's twelve colours, in the file's index order
     std::vector<bool> indexedUsed = std::vector<bool>(64, false);
     // A colour element's attributes as a colour index: indexed as is, RGB and theme
     // colours as 0x8000 + position in `rgb`; `automatic` for auto or nothing.
@@ -95,7 +95,7 @@ struct Context {
 QString resolvePart(const QString& part, const QString& target);
 // Relationship id -> (type, resolved target) of the relationships of `part`.
 QHash<QString, std::pair<QString, QString>> readRelationships(Archive& zip, Context& ctx,
-                                                               const QString& part);
+                                                              const QString& part);
 
 // "#DIV/0!" -> 0x07 ...; nullopt for an unknown error text.
 std::optional<uint8_t> errorCodeOf(QStringView text);

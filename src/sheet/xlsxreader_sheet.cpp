@@ -39,9 +39,10 @@ struct SheetReader {
     }
 
     [[noreturn]] void tooLarge() const {
-        xlsmsg::unsupported(ctx.name,
-                            QStringLiteral("シート「%1」に 65536 行または 256 列を超える位置の値があります")
-                                .arg(sheet.name));
+        xlsmsg::unsupported(
+            ctx.name,
+            QStringLiteral("シート「%1」に 65536 行または 256 列を超える位置の値があります")
+                .arg(sheet.name));
     }
 
     Row& rowFor(int r) {
@@ -158,8 +159,7 @@ struct SheetReader {
             if (cell.hasValue() || formula) tooLarge();
             return;
         }
-        if (ctx.cellBudget == 0)
-            xlsmsg::unsupported(ctx.name, QStringLiteral("セルが多すぎます"));
+        if (ctx.cellBudget == 0) xlsmsg::unsupported(ctx.name, QStringLiteral("セルが多すぎます"));
         --ctx.cellBudget;
         if (formula) {
             formula->sheet = index;
@@ -217,7 +217,8 @@ struct SheetReader {
         ColumnInfo info;
         info.firstColumn = first;
         info.lastColumn = std::min(last, kColumns - 1);
-        info.width = uint16_t(std::clamp(std::lround(x.doubleAttr("width", 8.43) * 256), 0l, 65535l));
+        info.width =
+            uint16_t(std::clamp(std::lround(x.doubleAttr("width", 8.43) * 256), 0l, 65535l));
         info.xf = xfOf(x.intAttr("style", 0));
         info.hidden = x.boolAttr("hidden", false);
         info.flags = uint16_t((info.hidden ? 1 : 0) | (x.boolAttr("customWidth", false) ? 2 : 0) |
@@ -266,10 +267,11 @@ struct SheetReader {
                 }
             } else if (x.is("sheetFormatPr")) {
                 if (x.hasAttr("defaultRowHeight"))
-                    sheet.defaultRowHeight = uint16_t(
-                        std::clamp(std::lround(x.doubleAttr("defaultRowHeight", 15) * 20), 1l, 8191l));
+                    sheet.defaultRowHeight = uint16_t(std::clamp(
+                        std::lround(x.doubleAttr("defaultRowHeight", 15) * 20), 1l, 8191l));
                 if (x.hasAttr("baseColWidth"))
-                    sheet.defaultColumnWidth = uint16_t(std::clamp(x.intAttr("baseColWidth", 8), 0, 255));
+                    sheet.defaultColumnWidth =
+                        uint16_t(std::clamp(x.intAttr("baseColWidth", 8), 0, 255));
                 if (x.hasAttr("defaultColWidth"))
                     sheet.standardWidth = uint16_t(std::clamp(
                         std::lround(x.doubleAttr("defaultColWidth", 0) * 256), 0l, 65535l));

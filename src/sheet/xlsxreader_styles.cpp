@@ -41,16 +41,19 @@ Font readFont(Xml& x, Context& ctx) {
             f.strikeout = x.boolAttr("val", true);
         } else if (n == QLatin1String("u")) {
             const QString v = x.attr("val");
-            f.underline = v.isEmpty() || v == QLatin1String("single")  ? 1
-                          : v == QLatin1String("double")               ? 2
-                          : v == QLatin1String("singleAccounting")     ? 0x21
-                          : v == QLatin1String("doubleAccounting")     ? 0x22
-                                                                       : 0;
+            f.underline = v.isEmpty() || v == QLatin1String("single") ? 1
+                          : v == QLatin1String("double")              ? 2
+                          : v == QLatin1String("singleAccounting")    ? 0x21
+                          : v == QLatin1String("doubleAccounting")    ? 0x22
+                                                                      : 0;
         } else if (n == QLatin1String("vertAlign")) {
             const QString v = x.attr("val");
-            f.script = v == QLatin1String("superscript") ? 1 : v == QLatin1String("subscript") ? 2 : 0;
+            f.script = v == QLatin1String("superscript") ? 1
+                       : v == QLatin1String("subscript") ? 2
+                                                         : 0;
         } else if (n == QLatin1String("sz")) {
-            f.height = uint16_t(std::clamp(std::lround(x.doubleAttr("sz", x.doubleAttr("val", 11)) * 20), 20l, 8191l));
+            f.height = uint16_t(std::clamp(
+                std::lround(x.doubleAttr("sz", x.doubleAttr("val", 11)) * 20), 20l, 8191l));
         } else if (n == QLatin1String("color")) {
             f.colorIndex = ctx.colors.read(x, 0x7FFF);
         } else if (n == QLatin1String("name") || n == QLatin1String("rFont")) {
@@ -71,10 +74,10 @@ struct Fill {
 
 Fill readFill(Xml& x, Context& ctx) {
     static const char* const patterns[] = {
-        "none",       "solid",           "mediumGray",    "darkGray",       "lightGray",
-        "darkHorizontal", "darkVertical", "darkDown",    "darkUp",         "darkGrid",
-        "darkTrellis", "lightHorizontal", "lightVertical", "lightDown",    "lightUp",
-        "lightGrid",  "lightTrellis",    "gray125",       "gray0625"};
+        "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
+        "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
+        "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
+        "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
     Fill f;
     const int level = x.depth();
     while (x.next() && !(x.isEnd() && x.depth() < level)) {
@@ -99,10 +102,20 @@ struct Borders {
 };
 
 Borders readBorder(Xml& x, Context& ctx) {
-    static const char* const styles[] = {
-        "none",         "thin",    "medium",        "dashed",     "dotted",
-        "thick",        "double",  "hair",          "mediumDashed", "dashDot",
-        "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+    static const char* const styles[] = {"none",
+                                         "thin",
+                                         "medium",
+                                         "dashed",
+                                         "dotted",
+                                         "thick",
+                                         "double",
+                                         "hair",
+                                         "mediumDashed",
+                                         "dashDot",
+                                         "mediumDashDot",
+                                         "dashDotDot",
+                                         "mediumDashDotDot",
+                                         "slantDashDot"};
     Borders b;
     b.diagonalLines = uint8_t((x.boolAttr("diagonalDown", false) ? 1 : 0) |
                               (x.boolAttr("diagonalUp", false) ? 2 : 0));
@@ -115,7 +128,7 @@ Borders readBorder(Xml& x, Context& ctx) {
             if (current) current->colorIndex = ctx.colors.read(x, 64);
             continue;
         }
-        current = n == QLatin1String("left") || n == QLatin1String("start") ? &b.left
+        current = n == QLatin1String("left") || n == QLatin1String("start")  ? &b.left
                   : n == QLatin1String("right") || n == QLatin1String("end") ? &b.right
                   : n == QLatin1String("top")                                ? &b.top
                   : n == QLatin1String("bottom")                             ? &b.bottom
@@ -205,8 +218,10 @@ void readTheme(Archive& zip, Context& ctx, const QString& part) {
     Xml x(data, ctx.name, part);
     bool inScheme = false;
     while (x.next()) {
-        if (x.is("clrScheme")) inScheme = true;
-        else if (x.endOf("clrScheme")) break;
+        if (x.is("clrScheme"))
+            inScheme = true;
+        else if (x.endOf("clrScheme"))
+            break;
         else if (inScheme && x.is("srgbClr"))
             ctx.colors.theme.push_back(QRgb(x.attr("val").toUInt(nullptr, 16)) | 0xFF000000u);
         else if (inScheme && x.is("sysClr"))
@@ -238,8 +253,8 @@ void readStyles(Archive& zip, Context& ctx, const QString& part) {
             fills.push_back(readFill(x, ctx));
         } else if (x.is("border") && borders.size() < kMaxEntries) {
             borders.push_back(readBorder(x, ctx));
-        } else if (x.is("cellStyleXfs") || x.is("dxfs") || x.is("extLst") ||
-                   x.is("cellStyles") || x.is("tableStyles")) {
+        } else if (x.is("cellStyleXfs") || x.is("dxfs") || x.is("extLst") || x.is("cellStyles") ||
+                   x.is("tableStyles")) {
             x.skip();
         } else if (x.is("xf") && cellXfs.size() < kMaxEntries) {
             cellXfs.push_back(readXf(x, fills, borders, fonts.size()));
@@ -357,7 +372,8 @@ void resolveColors(Context& ctx) {
     };
     for (Font& f : book.fonts) fix(f.colorIndex, 0x7FFF);
     for (CellFormat& f : book.xfs) {
-        for (Border* b : {&f.left, &f.right, &f.top, &f.bottom, &f.diagonal}) fix(b->colorIndex, 64);
+        for (Border* b : {&f.left, &f.right, &f.top, &f.bottom, &f.diagonal})
+            fix(b->colorIndex, 64);
         fix(f.fillForeground, 64);
         fix(f.fillBackground, 65);
     }

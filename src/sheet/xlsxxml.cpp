@@ -231,8 +231,7 @@ QString shiftFormula(const QString& f, int rows, int columns) {
         int r = 0, col = 0;
         if (!call && !sheetName && letters >= 1 && letters <= 3 && k > digits0 &&
             k == word.size() &&
-            parseCellRef(word.mid(letters0 - (colAbs ? 1 : 0)).toString().remove(u'$'), r,
-                         col)) {
+            parseCellRef(word.mid(letters0 - (colAbs ? 1 : 0)).toString().remove(u'$'), r, col)) {
             if (!rowAbs) r += rows;
             if (!colAbs) col += columns;
             if (r < 0 || col < 0) {
@@ -269,7 +268,7 @@ QString resolvePart(const QString& part, const QString& target) {
 }
 
 QHash<QString, std::pair<QString, QString>> readRelationships(Archive& zip, Context& ctx,
-                                                               const QString& part) {
+                                                              const QString& part) {
     const qsizetype slash = part.lastIndexOf(u'/');
     const QString relsPart = (slash >= 0 ? part.left(slash + 1) : QString()) +
                              QStringLiteral("_rels/") + part.mid(slash + 1) +
@@ -283,8 +282,7 @@ QHash<QString, std::pair<QString, QString>> readRelationships(Archive& zip, Cont
         if (x.attr("TargetMode") == QLatin1String("External")) continue;
         const QString type = x.attr("Type");
         const QString kind = type.mid(type.lastIndexOf(u'/') + 1);
-        rels.insert(x.attr("Id"),
-                    {kind, resolvePart(part, x.attr("Target"))});
+        rels.insert(x.attr("Id"), {kind, resolvePart(part, x.attr("Target"))});
     }
     return rels;
 }

@@ -22,8 +22,8 @@ Archive::Archive(const QByteArray& bytes, const QString& name) : d(std::make_uni
     d->name = name;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()),
-                                                    0, &error);
+    zip_source_t* source =
+        zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &error);
     if (!source) {
         zip_error_fini(&error);
         xlsmsg::cannotRead(name, QStringLiteral("メモリが足りません"));
@@ -53,8 +53,8 @@ QByteArray Archive::read(const QString& part, bool required) {
     }
     zip_file_t* file = zip_fopen_index(d->zip, zip_uint64_t(index), 0);
     if (!file)
-        xlsmsg::unsupported(d->name,
-                            QStringLiteral("%1 の圧縮方式または暗号化に対応していません").arg(part));
+        xlsmsg::unsupported(
+            d->name, QStringLiteral("%1 の圧縮方式または暗号化に対応していません").arg(part));
     // The sizes the archive declares are not trusted: inflate in chunks and stop at a cap.
     QByteArray out;
     char chunk[1 << 16];
@@ -68,8 +68,8 @@ QByteArray Archive::read(const QString& part, bool required) {
         d->total += n;
         if (out.size() + n > kPartLimit || d->total > kTotalLimit) {
             zip_fclose(file);
-            xlsmsg::unsupported(d->name,
-                                QStringLiteral("展開すると大きすぎる部分があります（%1）").arg(part));
+            xlsmsg::unsupported(
+                d->name, QStringLiteral("展開すると大きすぎる部分があります（%1）").arg(part));
         }
         out.append(chunk, qsizetype(n));
     }

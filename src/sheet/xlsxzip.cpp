@@ -68,7 +68,7 @@ QByteArray Archive::read(const QString& part, bool required) {
         d->total += n;
         if (out.size() + n > kPartLimit || d->total > kTotalLimit) {
             zip_fclose(file);
-            xlsmsg::unsupported(
+            xlsmsg::cannotRead(
                 d->name, QStringLiteral("展開すると大きすぎる部分があります（%1）").arg(part));
         }
         out.append(chunk, qsizetype(n));

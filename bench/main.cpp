@@ -36,6 +36,7 @@ const Group kGroups[] = {
     {"view", tovera::bench::benchView},
     {"import", tovera::bench::benchImport},
     {"calc", tovera::bench::benchCalc},
+    {"xlsx", tovera::bench::benchXlsx},
 };
 
 } // namespace

@@ -55,13 +55,15 @@ void benchXlsx() {
         }
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tovera-cli");
     if (largest.isEmpty() || !QFile::exists(cli)) return;
-    report("xlsx_cells_largest_ms", medianMs(5, [&] {
-               QProcess p;
-               p.setStandardOutputFile(QProcess::nullDevice());
-               p.setStandardErrorFile(QProcess::nullDevice());
-               p.start(cli, {QStringLiteral("sheet"), QStringLiteral("cells"), largest});
-               p.waitForFinished(60000);
-           }),
+    report("xlsx_cells_largest_ms",
+           medianMs(5,
+                    [&] {
+                        QProcess p;
+                        p.setStandardOutputFile(QProcess::nullDevice());
+                        p.setStandardErrorFile(QProcess::nullDevice());
+                        p.start(cli, {QStringLiteral("sheet"), QStringLiteral("cells"), largest});
+                        p.waitForFinished(60000);
+                    }),
            "ms");
 }
 

@@ -48,7 +48,9 @@ void readWorkbookPart(Archive& zip, Context& ctx, const QString& part,
     };
     std::vector<RawName> raw;
     while (x.next()) {
-        if (x.is("workbookPr")) {
+        if (x.is("extLst") || x.is("AlternateContent")) {
+            x.skip(); // extensions repeat element names with other meanings
+        } else if (x.is("workbookPr")) {
             ctx.book.dateSystem1904 = x.boolAttr("date1904", false);
         } else if (x.is("workbookView")) {
             activeTab = x.intAttr("activeTab", 0);

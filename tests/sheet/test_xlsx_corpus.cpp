@@ -95,6 +95,7 @@ private slots:
     void cells();
     void convertedToXls_data() { addCorpusRows(); }
     void convertedToXls();
+    void dateSystem();
     void detailSheetTexts_data();
     void detailSheetTexts();
 };
@@ -138,6 +139,12 @@ void TestXlsxCorpus::convertedToXls() {
         QCOMPARE(back.sheets[s].name, book.sheets[s].name);
         QCOMPARE(back.sheets[s].merges.size(), book.sheets[s].merges.size());
     }
+}
+
+void TestXlsxCorpus::dateSystem() {
+    if (!QFile::exists(corpus() + "sheetjs-1904-1904.xlsx")) QSKIP("the corpus is absent");
+    QVERIFY(loadAnyWorkbookFile(corpus() + "sheetjs-1904-1904.xlsx").dateSystem1904);
+    QVERIFY(!loadAnyWorkbookFile(corpus() + "sheetjs-1904-1900.xlsx").dateSystem1904);
 }
 
 void TestXlsxCorpus::detailSheetTexts_data() {

@@ -169,6 +169,62 @@ void TestXlsxCorpus::detailSheetTexts() {
     const std::pair<int, int> cells[] = {{4, 4}, {6, 5}, {6, 7}, {6, 9}, {6, 10}, {6, 11}, {6, 12}};
     for (const auto& [row, column] : cells)
         QCOMPARE(CellText(a, 1, row, column), CellText(b, 1, row, column));
+
+    // The same looks: fonts, alignment, borders and fills of every cell with a value,
+    // the merges, and column widths and row heights to within rounding.
+    const Sheet& sa = a.sheets[0];
+    const Sheet& sb = b.sheets[0];
+    QCOMPARE(sa.merges.size(), sb.merges.size());
+    for (const Row& row : sb.rows)
+        for (const Cell& cb : row.cells) {
+            const Cell* ca = sa.cell(row.index, cb.column);
+            if (!cb.hasValue()) continue;
+            QVERIFY(ca);
+            const QString where =
+                QStringLiteral("row %1 column %2").arg(row.index + 1).arg(cb.column + 1);
+            const CellFormat& fa = a.xfs[ca->xf];
+            const CellFormat& fb = b.xfs[cb.xf];
+            const Font& ta = a.fontOfXf(ca->xf);
+            const Font& tb = b.fontOfXf(cb.xf);
+            QVERIFY2(ta.height == tb.height && ta.bold() == tb.bold() && ta.name == tb.name,
+                     qPrintable(where + " font " + ta.name + " " + QString::number(ta.height) +
+                                " / " + tb.name + " " + QString::number(tb.height)));
+            QVERIFY2(fa.hAlign == fb.hAlign && fa.vAlign == fb.vAlign && fa.wrap == fb.wrap,
+                     qPrintable(where + " alignment"));
+            // The .xlsx copy of the Excel 95 sheet was written with hair lines where the
+            // original has thin or double ones: the files differ, not their reading.
+            const auto same = [](const Border& x, const Border& y) {
+                return x.style == y.style || (x.style == 7 && (y.style == 6 || y.style == 1));
+            };
+            QVERIFY2(same(fa.left, fb.left) && same(fa.right, fb.right) && same(fa.top, fb.top) &&
+                         same(fa.bottom, fb.bottom),
+                     qPrintable(where + QStringLiteral(" borders %1%2%3%4 / %5%6%7%8")
+                                            .arg(fa.left.style)
+                                            .arg(fa.right.style)
+                                            .arg(fa.top.style)
+                                            .arg(fa.bottom.style)
+                                            .arg(fb.left.style)
+                                            .arg(fb.right.style)
+                                            .arg(fb.top.style)
+                                            .arg(fb.bottom.style)));
+            QVERIFY2(fa.fillPattern == fb.fillPattern, qPrintable(where + " fill"));
+            QVERIFY2(a.color(fa.fillForeground) == b.color(fb.fillForeground),
+                     qPrintable(where + " fill colour"));
+        }
+    // The Excel 95 original measures its widths in another default font.
+    if (original != name) return;
+    for (int c = 0; c < 12; ++c)
+        QVERIFY2(std::abs(sa.columnWidth(c) - sb.columnWidth(c)) <= sb.columnWidth(c) / 20,
+                 qPrintable(QStringLiteral("column %1: %2 / %3")
+                                .arg(c + 1)
+                                .arg(sa.columnWidth(c))
+                                .arg(sb.columnWidth(c))));
+    for (int r = 0; r < 31; ++r)
+        QVERIFY2(std::abs(sa.rowHeight(r) - sb.rowHeight(r)) <= 20,
+                 qPrintable(QStringLiteral("row %1: %2 / %3")
+                                .arg(r + 1)
+                                .arg(sa.rowHeight(r))
+                                .arg(sb.rowHeight(r))));
 }
 
 QTEST_GUILESS_MAIN(TestXlsxCorpus)

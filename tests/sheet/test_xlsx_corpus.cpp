@@ -11,7 +11,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovera;
@@ -96,6 +98,7 @@ private slots:
     void convertedToXls_data() { addCorpusRows(); }
     void convertedToXls();
     void dateSystem();
+    void convertCommand();
     void detailSheetTexts_data();
     void detailSheetTexts();
 };
@@ -145,6 +148,23 @@ void TestXlsxCorpus::dateSystem() {
     if (!QFile::exists(corpus() + "sheetjs-1904-1904.xlsx")) QSKIP("the corpus is absent");
     QVERIFY(loadAnyWorkbookFile(corpus() + "sheetjs-1904-1904.xlsx").dateSystem1904);
     QVERIFY(!loadAnyWorkbookFile(corpus() + "sheetjs-1904-1900.xlsx").dateSystem1904);
+}
+
+void TestXlsxCorpus::convertCommand() {
+    const QString cli = QStringLiteral(TOVERA_BIN_DIR "/tovera-cli");
+    const QString source = corpus() + "hyoten_fuzokuka_ari.xlsx";
+    if (!QFile::exists(cli)) QSKIP("tovera-cli is not built");
+    if (!QFile::exists(source)) QSKIP("the corpus is absent");
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("book.xls"));
+    QProcess p;
+    p.start(cli, {QStringLiteral("sheet"), QStringLiteral("convert"), source, target});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QFile out(target);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QVERIFY(out.read(8).startsWith("\xD0\xCF\x11\xE0")); // a compound file, not a copy
+    QCOMPARE(cellLines(loadWorkbookFile(target)), cellLines(loadAnyWorkbookFile(source)));
 }
 
 void TestXlsxCorpus::detailSheetTexts_data() {

@@ -51,6 +51,14 @@ QByteArray Archive::read(const QString& part, bool required) {
         if (!required) return {};
         xlsmsg::damaged(d->name, QStringLiteral("%1 がありません").arg(part));
     }
+    // A part that declares a size past the cap is refused before inflating anything.
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(d->zip, zip_uint64_t(index), 0, &stat) == 0 &&
+        (stat.valid & ZIP_STAT_SIZE) &&
+        (stat.size > zip_uint64_t(kPartLimit) || d->total + qint64(stat.size) > kTotalLimit))
+        xlsmsg::cannotRead(d->name,
+                           QStringLiteral("展開すると大きすぎる部分があります（%1）").arg(part));
     zip_file_t* file = zip_fopen_index(d->zip, zip_uint64_t(index), 0);
     if (!file)
         xlsmsg::unsupported(

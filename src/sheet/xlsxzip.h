@@ -9,8 +9,8 @@
 namespace tovera::xlsx {
 
 // Caps on what one workbook may inflate to, in bytes.
-constexpr qint64 kPartLimit = 128ll << 20;  // one part (a sheet, the shared strings)
-constexpr qint64 kTotalLimit = 384ll << 20; // every part read from one archive
+constexpr qint64 kPartLimit = 64ll << 20;   // one part (a sheet, the shared strings)
+constexpr qint64 kTotalLimit = 192ll << 20; // every part read from one archive
 
 // True when `bytes` start with the signature of a ZIP archive.
 bool isZipArchive(const QByteArray& bytes);

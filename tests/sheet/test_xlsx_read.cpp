@@ -9,7 +9,6 @@
 #include "sheet/xlsxreader.h"
 #include "sheet/xlsxreader_internal.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <gsf/gsf-outfile-msole.h>
@@ -42,6 +41,9 @@ void put32(QByteArray& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
+// When set, the archives written declare every part 100 bytes long whatever it holds.
+bool declareSmallSizes = false;
+
 // A ZIP archive of the given parts, deflated.
 QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& parts) {
     QByteArray out, central;
@@ -63,7 +65,7 @@ QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& parts) {
             put32(*h, 0);
             put32(*h, crc);
             put32(*h, uint32_t(raw.size()));
-            put32(*h, uint32_t(data.size()));
+            put32(*h, declareSmallSizes ? 100u : uint32_t(data.size()));
             put16(*h, uint32_t(n.size()));
             put16(*h, 0);
             if (h == &central) {
@@ -139,6 +141,7 @@ private slots:
     void builtBookReads();
     void hostileRefused_data();
     void hostileRefused();
+    void oversizedPartRefused_data();
     void oversizedPartRefused();
     void declaredDimensionNotTrusted();
     void sharedFormulaShift_data();
@@ -202,24 +205,30 @@ void TestXlsxRead::hostileRefused() {
     QVERIFY2(message.contains(cause), qPrintable(message));
 }
 
+void TestXlsxRead::oversizedPartRefused_data() {
+    QTest::addColumn<bool>("declaredSmall");
+    QTest::newRow("declared size") << false;
+    QTest::newRow("size declared small") << true;
+}
+
 void TestXlsxRead::oversizedPartRefused() {
+    QFETCH(bool, declaredSmall);
     // A part that inflates past the cap from a few hundred kilobytes.
     QByteArray sheet = "<worksheet><sheetData/>";
     sheet += QByteArray(int(xlsx::kPartLimit), ' ');
     sheet += "</worksheet>";
-    QElapsedTimer t;
-    t.start();
+    declareSmallSizes = declaredSmall;
     const QByteArray bomb = bookWith("<?xml version=\"1.0\"?>" + sheet);
+    declareSmallSizes = false;
     sheet.clear();
     QVERIFY(bomb.size() < 1 << 20);
     const QString message = refusal(bomb);
-    QVERIFY2(message.contains(QStringLiteral("大きすぎる")), qPrintable(message));
-    QVERIFY(t.elapsed() < 5000);
+    QVERIFY2(message.startsWith(QLatin1String("book.xlsx")), qPrintable(message));
+    if (!declaredSmall) // a part longer than declared may also be refused as damaged
+        QVERIFY2(message.contains(QStringLiteral("大きすぎる")), qPrintable(message));
 }
 
 void TestXlsxRead::declaredDimensionNotTrusted() {
-    QElapsedTimer t;
-    t.start();
     const Workbook b = loadAnyWorkbookBytes(
         bookWith("<?xml version=\"1.0\"?><worksheet><dimension ref=\"A1:XFD1048576\"/>"
                  "<sheetData><row r=\"1\" spans=\"1:16384\"><c r=\"A1\"><v>1</v></c></row>"
@@ -227,7 +236,6 @@ void TestXlsxRead::declaredDimensionNotTrusted() {
         QStringLiteral("b.xlsx"));
     QCOMPARE(b.sheets[0].valueCount(), size_t(1));
     QVERIFY(b.sheets[0].rows.size() <= 2);
-    QVERIFY(t.elapsed() < 5000);
 }
 
 void TestXlsxRead::sharedFormulaShift_data() {

@@ -38,6 +38,7 @@ void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
 void benchImport(); // import_ms, import_rows_per_s, import_mb_per_s
+void benchXlsx(); // xlsx_load_formula_stress_ms, xlsx_cells_largest_ms
 void benchCalc(); // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
 void benchAttach(); // attach_register_1mb_ms, attach_show_1mb_ms
 

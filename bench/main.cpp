@@ -37,6 +37,7 @@ const Group kGroups[] = {
     {"import", tovera::bench::benchImport},
     {"calc", tovera::bench::benchCalc},
     {"attach", tovera::bench::benchAttach},
+    {"xlsx", tovera::bench::benchXlsx},
 };
 
 } // namespace

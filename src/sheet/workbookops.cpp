@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 #include "sheet/xlswriter.h"
 
 #include <cstring>
@@ -23,7 +24,7 @@ void LoadWorkbookFromHandle(Workbook& book, HGLOBAL handle) {
         throw;
     }
     GlobalUnlock(handle);
-    Workbook loaded = loadWorkbookBytes(bytes, name);
+    Workbook loaded = loadAnyWorkbookBytes(bytes, name);
     book = std::move(loaded);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 #include "sheet/xlsreader_cells.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ int runSheetCells(const QStringList& args) {
     if (args.size() != 1) return fail(2, QStringLiteral("usage: tovera-cli sheet cells FILE"));
     Workbook book;
     try {
-        book = loadWorkbookFile(args[0]);
+        book = loadAnyWorkbookFile(args[0]);
     } catch (const Exception& e) {
         return fail(1, e.message());
     }

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "sheet/sheetprint.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 
 #include <QFileInfo>
 #include <QPdfWriter>
@@ -16,7 +17,7 @@ int runSheetPdf(const QStringList& args) {
     if (args.size() != 2) return fail(2, QStringLiteral("usage: tovera-cli sheet pdf IN OUT.pdf"));
     Workbook book;
     try {
-        book = loadWorkbookFile(args[0]);
+        book = loadAnyWorkbookFile(args[0]);
     } catch (const Exception& e) {
         return fail(1, e.message());
     }

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "sheet/calc.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 
 #include <cstdio>
 #include <map>
@@ -48,7 +49,7 @@ int runSheetRecalc(const QStringList& args) {
     for (const QString& file : files) {
         Workbook book;
         try {
-            book = loadWorkbookFile(file);
+            book = loadAnyWorkbookFile(file);
         } catch (const Exception& e) {
             print(stderr, QStringLiteral("%1: not checked: %2").arg(file, e.message()));
             ++unreadable;

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "sheet/celltext.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 #include "sheet/xlsreader_cells.h"
 #include "sheet/xlswriter.h"
 
@@ -16,7 +17,7 @@ int runSheetText(const QStringList& args) {
     if (args.size() != 1) return fail(2, QStringLiteral("usage: tovera-cli sheet text FILE"));
     QByteArray out;
     try {
-        const Workbook book = loadWorkbookFile(args[0]);
+        const Workbook book = loadAnyWorkbookFile(args[0]);
         if (!book.sheets.empty()) {
             for (const Row& row : book.sheets.front().rows)
                 for (const Cell& cell : row.cells) {
@@ -39,7 +40,7 @@ int runSheetText(const QStringList& args) {
 int runSheetConvert(const QStringList& args) {
     if (args.size() != 2) return fail(2, QStringLiteral("usage: tovera-cli sheet convert IN OUT"));
     try {
-        const Workbook book = loadWorkbookFile(args[0]);
+        const Workbook book = loadAnyWorkbookFile(args[0]);
         saveWorkbookFile(book, args[1], kFileTypeExcel97);
     } catch (const Exception& e) {
         return fail(1, e.message());

@@ -7,6 +7,7 @@
 #include "sheet/view/sheetmodel.h"
 #include "sheet/workbookops.h"
 #include "sheet/xlsreader.h"
+#include "sheet/xlsxreader.h"
 #include "sheet/xlswriter.h"
 
 #include <QFileDialog>
@@ -140,7 +141,7 @@ void TF5Book::replaceWorkbook(Workbook&& book, const QString& fileName) {
 
 void TF5Book::LoadWorkbookFile(const QString& path, int16_t&) {
     Workbook loaded;
-    asControlCall(path, [&] { loaded = loadWorkbookFile(path); });
+    asControlCall(path, [&] { loaded = loadAnyWorkbookFile(path); });
     grid_->commitOpenEditor();
     replaceWorkbook(std::move(loaded), path);
 }

@@ -64,19 +64,11 @@ struct TextLink : RecordLink {
     }
 };
 
-// Switches the store at `path` to a rollback journal, where a connection holding an
-// exclusive lock keeps every other one from reading.
-void useRollbackJournal(const QString& path) {
-    QCOMPARE(fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
-             QStringLiteral("delete"));
-}
-
-// Another connection to the store that holds an exclusive lock while it lives.
+// Another program's connection to the store that holds an exclusive lock while it lives.
 struct ExclusiveLock {
-    Connection other;
+    test::RawConnection other;
     std::optional<QSqlQuery> q;
-    explicit ExclusiveLock(const QString& path) {
-        other.open(connectionStringFor(path));
+    explicit ExclusiveLock(const QString& path) : other(path) {
         q.emplace(other.database());
         if (!q->exec(QStringLiteral("BEGIN EXCLUSIVE"))) qFatal("no exclusive lock");
     }
@@ -542,8 +534,8 @@ private Q_SLOTS:
         QFETCH(QString, operation);
         const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b")),
                                  rec(3, QStringLiteral("c"))});
-        useRollbackJournal(p);
         Opened o(p);
+        QVERIFY(test::useRollbackJournal(o.connection.database()));
         RecordSet& rs = *o.records;
         rs.next(); // on No 2, in the middle
         if (operation == QLatin1String("cancel")) rs.insert();

@@ -467,16 +467,20 @@ private Q_SLOTS:
         QDateEdit* edit = picker->dateEdit();
         QLineEdit* face = edit->findChild<QLineEdit*>();
         QVERIFY(!picker->date().isValid());
+        const QDate dayBefore = QDate::currentDate();
         QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
-        QCOMPARE(picker->date(), QDate::currentDate());
+        const QDate today = picker->date();
+        QVERIFY(today == dayBefore || today == QDate::currentDate()); // may cross midnight
         box(QStringLiteral("家屋番号"))->setFocus();
         QTRY_VERIFY(!picker->date().isValid());
         QCOMPARE(face->text().trimmed(), QString());
         QCOMPARE(records->state(), RecordSet::State::Browsing);
 
         QTest::mouseClick(face, Qt::LeftButton, {}, QPoint(6, face->height() / 2));
-        QTest::keyClicks(edit, QStringLiteral("1999"));
-        const QDate typed(1999, QDate::currentDate().month(), QDate::currentDate().day());
+        // A leap year: the day shown exists in it whatever today is (29 February too).
+        const QDate shown = picker->date();
+        QTest::keyClicks(edit, QStringLiteral("1996"));
+        const QDate typed(1996, shown.month(), shown.day());
         QCOMPARE(picker->date(), typed);
         QCOMPARE(records->state(), RecordSet::State::Editing);
         box(QStringLiteral("家屋番号"))->setFocus();
@@ -588,8 +592,12 @@ private Q_SLOTS:
         name->setFocus();
         QTest::keyClicks(name, QStringLiteral("x"));
         records.reset();
+        // Leaving the box writes nowhere now, and the box keeps its text.
+        box(QStringLiteral("家屋番号"))->setFocus();
+        QTRY_VERIFY(!name->hasFocus());
+        QCOMPARE(name->text(), QStringLiteral("x"));
+        QVERIFY(dialogs.messages().isEmpty());
         window.reset();
-        QVERIFY(!window);
     }
 
     void refusedNumberKeepsTheEdit() {

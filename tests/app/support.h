@@ -4,6 +4,7 @@
 
 #include "app/tovmain.h"
 #include "platform/dialogs.h"
+#include "platform/plainfolder.h"
 #include "records/schema.h"
 #include "widgets/helpviewer.h"
 
@@ -17,7 +18,8 @@
 namespace tovera::testing {
 
 struct WindowRun {
-    QTemporaryDir folder;
+    // The "executable's" folder; drops from it are judged by the files' names alone.
+    test::PlainTempDir folder;
     ScriptedDialogs dialogs;
     HelpViewer help{dialogs};
     std::unique_ptr<Tovmain> window;

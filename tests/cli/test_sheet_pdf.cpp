@@ -96,12 +96,19 @@ private Q_SLOTS:
         const Workbook book = loadWorkbookFile(in);
         for (int sheet = 0; sheet < 2; ++sheet) {
             const QString text = pageText(out, sheet + 1, sheet + 1);
-            const std::vector<PrintPage> pages = paginate(book, sheet);
-            QCOMPARE(int(pages.size()), 1);
+            // Every cell of the print area (the whole sheet without one) is on the page.
+            const Sheet& s = book.sheets[size_t(sheet)];
+            auto printed = [&](int row, int column) {
+                if (s.pageSetup.printArea.empty()) return true;
+                for (const CellRange& r : s.pageSetup.printArea)
+                    if (r.contains(row, column)) return true;
+                return false;
+            };
             int found = 0;
-            for (const Row& row : book.sheets[size_t(sheet)].rows) {
+            for (const Row& row : s.rows) {
+                if (row.hidden) continue;
                 for (const Cell& cell : row.cells) {
-                    if (!pages[0].cells.contains(row.index, cell.column)) continue;
+                    if (!printed(row.index, cell.column) || s.columnHidden(cell.column)) continue;
                     // Words separated by wide spaces may come out as separate runs.
                     const QStringList words =
                         cellDisplayText(book, cell)
@@ -148,7 +155,9 @@ private Q_SLOTS:
         const QString in = dir.filePath(QStringLiteral("book.xls"));
         saveWorkbookFile(book, in, kFileTypeExcel97);
         const QString out = dir.filePath(QStringLiteral("book.pdf"));
+        const QDate dayBefore = QDate::currentDate();
         QCOMPARE(cli({QStringLiteral("sheet"), QStringLiteral("pdf"), in, out}).status, 0);
+        const QDate dayAfter = QDate::currentDate(); // the run may cross midnight
         // One page for the print area, three landscape pages of 13, 13 and 4 columns.
         QCOMPARE(pageCount(out), 4);
         const QString one = pageText(out, 1, 1);
@@ -160,7 +169,8 @@ private Q_SLOTS:
         QVERIFY(one.contains(QStringLiteral("&xy")));
         QVERIFY(one.contains(QStringLiteral("p1z")));
         QVERIFY(one.contains(QStringLiteral("book.xls"))); // &F: the file's name
-        QVERIFY(one.contains(QDate::currentDate().toString(QStringLiteral("yyyy/M/d"))));
+        QVERIFY(one.contains(dayBefore.toString(QStringLiteral("yyyy/M/d"))) ||
+                one.contains(dayAfter.toString(QStringLiteral("yyyy/M/d"))));
         QVERIFY(!pageText(out, 1, 4).contains(QStringLiteral("HIDDENSHEET")));
         const QString two = pageText(out, 2, 2);
         QVERIFY(two.contains(QStringLiteral("C0C1")));

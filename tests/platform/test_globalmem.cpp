@@ -71,9 +71,15 @@ private Q_SLOTS:
         QCOMPARE(GlobalHandle(pb), b);
         QCOMPARE(GlobalHandle(pa + 1), HGLOBAL(0)); // not the start of a block
         QCOMPARE(GlobalHandle(nullptr), HGLOBAL(0));
+        std::memset(pb, 7, 16);
         GlobalFree(a); // freeing a locked block is allowed
         QCOMPARE(GlobalHandle(pa == pb ? nullptr : pa), HGLOBAL(0));
-        std::memset(pb, 7, 16); // the other block is untouched and still usable
+        // The other block is untouched and still usable.
+        QCOMPARE(GlobalHandle(pb), b);
+        QCOMPARE(QByteArray(pb, 16), QByteArray(16, char(7)));
+        pb[15] = 9;
+        QCOMPARE(static_cast<char*>(GlobalLock(b))[15], char(9));
+        GlobalUnlock(b);
         GlobalUnlock(b);
         GlobalFree(b);
     }

@@ -4,6 +4,7 @@
 #include "app/page_sheet.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/plainfolder.h"
 #include "sheet/view/sheetgrid.h"
 #include "widgets/shelllist.h"
 #include "widgets/sidebar.h"
@@ -18,7 +19,6 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -43,7 +43,8 @@ private:
     QWidget* window_ = nullptr;
     SheetPage* page_ = nullptr;
     ScriptedDialogs dialogs_;
-    QTemporaryDir dir_;
+    // Drops are judged by the files' names alone, never by the folder's letters.
+    test::PlainTempDir dir_;
 };
 
 void TestSheetPage::init() {

@@ -142,6 +142,7 @@ void SheetReader::run(size_t offset) {
     Record r;
     if (!reader.next(r)) return; // the BOF
     int depth = 0;
+    bool sawEof = false;
     while (reader.next(r)) {
         const bool bof = r.id == biff::kBof8 || r.id == biff::kBof4 || r.id == biff::kBof3 ||
                          r.id == biff::kBof2;
@@ -150,7 +151,10 @@ void SheetReader::run(size_t offset) {
             continue;
         }
         if (r.id == biff::kEof) {
-            if (depth == 0) break;
+            if (depth == 0) {
+                sawEof = true;
+                break;
+            }
             --depth;
             continue;
         }
@@ -158,6 +162,12 @@ void SheetReader::run(size_t offset) {
         record(r, reader);
     }
     finish();
+    if (reader.truncated())
+        reportDamage(ctx_,
+                     QStringLiteral("シート「%1」のレコードがストリームの終わりを越えています")
+                         .arg(sheet_.name));
+    else if (!sawEof)
+        reportDamage(ctx_, QStringLiteral("シート「%1」が途中で切れています").arg(sheet_.name));
 }
 
 void SheetReader::record(const Record& r, RecordReader& reader) {

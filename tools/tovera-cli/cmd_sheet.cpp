@@ -11,11 +11,16 @@ namespace tovera::cli {
 namespace {
 
 // sheet cells FILE: every cell with a value, one line each.
+// With --salvage, a damaged workbook gives the cells that could be read, the damage on
+// standard error and status 3.
 int runSheetCells(const QStringList& args) {
-    if (args.size() != 1) return fail(2, QStringLiteral("usage: tovera-cli sheet cells FILE"));
+    const bool salvage = args.size() == 2 && args[0] == QLatin1String("--salvage");
+    if (args.size() != 1 && !salvage)
+        return fail(2, QStringLiteral("usage: tovera-cli sheet cells [--salvage] FILE"));
     Workbook book;
+    QStringList notes;
     try {
-        book = loadWorkbookFile(args[0]);
+        book = salvage ? salvageWorkbookFile(args[1], notes) : loadWorkbookFile(args[0]);
     } catch (const Exception& e) {
         return fail(1, e.message());
     }
@@ -25,14 +30,17 @@ int runSheetCells(const QStringList& args) {
         out += '\n';
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    return 0;
+    std::fflush(stdout);
+    for (const QString& note : notes) fail(3, note);
+    return notes.isEmpty() ? 0 : 3;
 }
 
 } // namespace
 
 int runSheet(const QStringList& args) {
-    const QString usage = QStringLiteral("usage: tovera-cli sheet cells FILE | sheet text FILE | "
-                                         "sheet convert IN OUT | sheet pdf IN OUT.pdf");
+    const QString usage =
+        QStringLiteral("usage: tovera-cli sheet cells [--salvage] FILE | sheet text FILE | "
+                       "sheet convert IN OUT | sheet pdf IN OUT.pdf");
     if (args.isEmpty()) return fail(2, usage);
     const QString sub = args[0];
     const QStringList rest = args.mid(1);

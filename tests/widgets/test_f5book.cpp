@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 #include <QUrl>
 #include <cmath>
@@ -254,6 +255,18 @@ void TestF5Book::failedLoadKeepsTheWorkbook_data() {
     QByteArray header = QByteArray::fromHex("d0cf11e0a1b11ae1");
     header.append(600, '\xff');
     QTest::newRow("damaged container") << header << true;
+    // A real sheet whose workbook stream ends inside its sheet.
+    QFile sample(QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_mokuzou_2f.xls"));
+    if (sample.open(QIODevice::ReadOnly)) {
+        QByteArray cut = sample.readAll();
+        const QByteArray name = QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0\0\0", 18);
+        for (qsizetype at = cut.indexOf(name); at >= 0; at = cut.indexOf(name, at + 1))
+            if (at % 128 == 0) {
+                const quint32 size = qFromLittleEndian<quint32>(cut.constData() + at + 0x78);
+                qToLittleEndian<quint32>(size - 600, cut.data() + at + 0x78);
+            }
+        QTest::newRow("sheet cut short") << cut << true;
+    }
 }
 
 void TestF5Book::failedLoadKeepsTheWorkbook() {

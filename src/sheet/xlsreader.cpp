@@ -318,6 +318,15 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
         if (c.ok()) ctx.book.activeSheet = active;
         return true;
     }
+    case 0x0012:
+        ctx.book.protection.on = r.cursor().u16() != 0;
+        return true;
+    case 0x0019:
+        ctx.book.protection.windows = r.cursor().u16() != 0;
+        return true;
+    case 0x0013:
+        ctx.book.protection.passwordHash = r.cursor().u16();
+        return true;
     case 0x0018:
     case 0x0218:
         readName(ctx, r);
@@ -337,6 +346,21 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
 }
 
 namespace {
+
+// Globals records kept as read: they refer to nothing the writer renumbers.
+bool keptGlobalRecord(uint16_t id) {
+    switch (id) {
+    case 0x01C1: // RECALCID
+    case 0x0863: // BOOKEXT
+    case 0x0896: // THEME
+    case 0x088C: // COMPAT12
+    case 0x089A: // MTRSETTINGS
+    case 0x08A3: // FORCEFULLCALCULATION
+        return true;
+    default:
+        return false;
+    }
+}
 
 int versionOfBof(const Record& r, cfb::StreamKind kind) {
     Cursor c = r.cursor();
@@ -431,7 +455,20 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
 
     bool encryptedChecked = false;
     bool sawEof = false;
+    std::vector<KeptRecord>* keptTo = nullptr; // where a CONTINUE of the last record goes
     while (reader.next(r)) {
+        if (ctx.biff == 8) {
+            std::vector<KeptRecord>* place = r.id == biff::kContinue  ? keptTo
+                                             : r.id == 0x00EB         ? &ctx.book.keptDrawingGroup
+                                             : keptGlobalRecord(r.id) ? &ctx.book.keptGlobals
+                                                                      : nullptr;
+            keptTo = place;
+            if (place) {
+                place->push_back(
+                    {r.id, QByteArray(reinterpret_cast<const char*>(r.data), qsizetype(r.size))});
+                continue;
+            }
+        }
         if (r.id == biff::kFilePass && !encryptedChecked) {
             encryptedChecked = true;
             const QByteArray filePass(reinterpret_cast<const char*>(r.data), qsizetype(r.size));

@@ -92,6 +92,10 @@ bool handleGlobalsRecord(Context& ctx, const biff::Record& r);
 // Handles a sheet record of geometry, view or printing; false for other records.
 bool handleLayoutRecord(Context& ctx, Sheet& sheet, const biff::Record& r);
 
+// PROTECT, PASSWORD, OBJPROTECT and SCENPROTECT of a sheet into its protection, PANE into
+// its panes; false for other records.
+bool sheetProtectionRecord(Sheet& sheet, const biff::Record& r);
+
 // NAME, SUPBOOK and EXTERNSHEET records of the globals.
 void readName(Context& ctx, const biff::Record& r);
 void readSupBook(Context& ctx, const biff::Record& r);

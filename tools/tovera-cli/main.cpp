@@ -27,6 +27,7 @@ const char* const kUsage =
     "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
     "  sheet cells [--salvage] FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN "
     "OUT.pdf\n"
+    "  sheet records FILE\n"
     "  sheet recalc --check [--reasons] FILE...\n";
 
 } // namespace

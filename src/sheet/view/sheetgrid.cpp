@@ -319,6 +319,9 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
 
 bool SheetGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (!index.isValid()) return QTableView::edit(index, trigger, event);
+    const bool opens = trigger == AllEditTriggers || (editTriggers() & trigger);
+    if (state() != EditingState && opens && model_->refuseProtected(index.row(), index.column()))
+        return false;
     if (state() != EditingState && (editTriggers() & trigger)) {
         replaceOnOpen_ = trigger == AnyKeyPressed;
         arrowsLeave_ = replaceOnOpen_;

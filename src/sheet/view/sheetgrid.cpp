@@ -130,6 +130,7 @@ void SheetGrid::applySheetLayout() {
     rows->setFont(headingFont);
 
     if (!currentIndex().isValid()) setCurrentIndex(cellIndex(0, 0));
+    setUpFrozenPanes();
     updateGeometries();
     viewport()->update();
     applyPendingScroll();
@@ -176,6 +177,7 @@ void SheetGrid::applyPendingScroll() {
 void SheetGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     applyPendingScroll();
+    placeFrozenPanes();
 }
 
 void SheetGrid::showEvent(QShowEvent* event) {

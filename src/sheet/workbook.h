@@ -139,6 +139,52 @@ struct ArrayFormula {
     Formula formula;
 };
 
+// A record the engine does not interpret (drawings, notes, validation, conditional formats,
+// hyperlinks, embedded charts ...), kept as read to be written back: its id and data, a
+// continued record as the record and its CONTINUE records one after another.
+struct KeptRecord {
+    uint16_t id = 0;
+    QByteArray data;
+    bool operator==(const KeptRecord&) const = default;
+};
+
+// The kept records of an Excel 97 sheet, by the place they had in the sheet: before the
+// cells (after the column widths), between the cells and the window settings (drawings,
+// objects, notes, embedded charts), and after the window settings and merges (conditional
+// formats, hyperlinks, validation ...). Empty for sheets read from older versions.
+struct KeptSheetRecords {
+    std::vector<KeptRecord> beforeCells;
+    std::vector<KeptRecord> afterCells;
+    std::vector<KeptRecord> afterWindow;
+    bool empty() const { return beforeCells.empty() && afterCells.empty() && afterWindow.empty(); }
+};
+
+// The panes of a sheet window (PANE). Frozen panes keep the first `splitRows` rows and
+// `splitColumns` columns in view; split panes (not frozen) keep the split position in
+// twips in the same fields. `topRow` and `leftColumn` are the first row and column of the
+// scrolling pane. No panes when both split fields are 0.
+struct Panes {
+    bool frozen = false;
+    int splitColumns = 0; // columns, or twips across for a split
+    int splitRows = 0;    // rows, or twips down for a split
+    int topRow = 0;
+    int leftColumn = 0;
+    int activePane = 3; // 0 lower right, 1 upper right, 2 lower left, 3 upper left
+    bool any() const { return splitColumns > 0 || splitRows > 0; }
+    bool operator==(const Panes&) const = default;
+};
+
+// Protection of a sheet or of the workbook's structure. `passwordHash` is the file's 16-bit
+// hash of the password, 0 for none.
+struct Protection {
+    bool on = false;
+    bool objects = false;   // sheet: drawings and comments protected too
+    bool scenarios = false; // sheet: scenarios protected too
+    bool windows = false;   // workbook: window sizes and positions protected
+    uint16_t passwordHash = 0;
+    bool operator==(const Protection&) const = default;
+};
+
 class Sheet {
 public:
     QString name;
@@ -157,6 +203,9 @@ public:
 
     bool showGridlines = true;
     int zoomPercent = 100;
+    Panes panes;
+    Protection protection;
+    KeptSheetRecords kept;
 
     // The cell at (row, column), or null when the sheet holds none there.
     const Cell* cell(int row, int column) const;
@@ -296,6 +345,13 @@ public:
     std::vector<ExternSheet> externSheets;
     // Names of the add-in functions formulas call (EOMONTH, EDATE, ...), in file order.
     std::vector<QString> addInFunctions;
+    // Protection of the workbook's structure and windows.
+    Protection protection;
+    // Kept records of an Excel 97 workbook: the drawing group shared by the sheets'
+    // drawings (written before the shared strings) and others of the workbook globals
+    // (written before their end).
+    std::vector<KeptRecord> keptDrawingGroup;
+    std::vector<KeptRecord> keptGlobals;
 
     // The workbook ClearWorkbook leaves and start-up shows: one empty sheet "Sheet1", the
     // Japanese default font (ＭＳ Ｐゴシック 11 pt, four copies as fonts 0-3) and the 21

@@ -31,6 +31,12 @@ QString byteString16(Context& ctx, Cursor& c) {
     return ctx.decoder.decode(c.bytes(n));
 }
 
+void reportDamage(Context& ctx, const QString& cause) {
+    if (!ctx.salvageNotes) xlsmsg::damaged(ctx.name, cause);
+    const QString text = xlsmsg::damagedText(ctx.name, cause);
+    if (!ctx.salvageNotes->contains(text)) ctx.salvageNotes->append(text);
+}
+
 namespace {
 
 void readFont(Context& ctx, const Record& r) {
@@ -312,6 +318,15 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
         if (c.ok()) ctx.book.activeSheet = active;
         return true;
     }
+    case 0x0012:
+        ctx.book.protection.on = r.cursor().u16() != 0;
+        return true;
+    case 0x0019:
+        ctx.book.protection.windows = r.cursor().u16() != 0;
+        return true;
+    case 0x0013:
+        ctx.book.protection.passwordHash = r.cursor().u16();
+        return true;
     case 0x0018:
     case 0x0218:
         readName(ctx, r);
@@ -331,6 +346,21 @@ bool handleGlobalsRecord(Context& ctx, const Record& r) {
 }
 
 namespace {
+
+// Globals records kept as read: they refer to nothing the writer renumbers.
+bool keptGlobalRecord(uint16_t id) {
+    switch (id) {
+    case 0x01C1: // RECALCID
+    case 0x0863: // BOOKEXT
+    case 0x0896: // THEME
+    case 0x088C: // COMPAT12
+    case 0x089A: // MTRSETTINGS
+    case 0x08A3: // FORCEFULLCALCULATION
+        return true;
+    default:
+        return false;
+    }
+}
 
 int versionOfBof(const Record& r, cfb::StreamKind kind) {
     Cursor c = r.cursor();
@@ -425,7 +455,20 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
 
     bool encryptedChecked = false;
     bool sawEof = false;
+    std::vector<KeptRecord>* keptTo = nullptr; // where a CONTINUE of the last record goes
     while (reader.next(r)) {
+        if (ctx.biff == 8) {
+            std::vector<KeptRecord>* place = r.id == biff::kContinue  ? keptTo
+                                             : r.id == 0x00EB         ? &ctx.book.keptDrawingGroup
+                                             : keptGlobalRecord(r.id) ? &ctx.book.keptGlobals
+                                                                      : nullptr;
+            keptTo = place;
+            if (place) {
+                place->push_back(
+                    {r.id, QByteArray(reinterpret_cast<const char*>(r.data), qsizetype(r.size))});
+                continue;
+            }
+        }
         if (r.id == biff::kFilePass && !encryptedChecked) {
             encryptedChecked = true;
             const QByteArray filePass(reinterpret_cast<const char*>(r.data), qsizetype(r.size));
@@ -453,7 +496,7 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
         }
         handleGlobalsRecord(ctx, r);
     }
-    if (!sawEof) xlsmsg::damaged(ctx.name, QStringLiteral("ブック全体の情報が途中で切れています"));
+    if (!sawEof) reportDamage(ctx, QStringLiteral("ブック全体の情報が途中で切れています"));
 
     // Sheets at their recorded offsets, or in stream order when an offset is wrong.
     const std::vector<size_t> order = substreamOffsets(stream, reader.position());
@@ -464,6 +507,9 @@ void readBiff58(Context& ctx, cfb::StreamKind kind) {
     int worksheetCount = 0;
     for (BoundSheet& bs : ctx.boundSheets) {
         size_t offset = bs.offset;
+        if (offset + 4 > size_t(stream.size()))
+            reportDamage(
+                ctx, QStringLiteral("シート「%1」の位置がストリームの外にあります").arg(bs.name));
         if (!bofAt(stream, offset)) {
             if (nextSequential >= order.size()) continue;
             offset = order[nextSequential];
@@ -505,16 +551,29 @@ void readBare(Context& ctx) {
     if (dt == 0x0100) {
         // A BIFF4 workbook: globals, then one worksheet substream per sheet.
         QString pendingName;
-        while (reader.next(r) && r.id != biff::kEof) {
+        size_t announced = 0; // BUNDLESHEET records: the sheets the workbook holds
+        bool sawEof = false;
+        while (reader.next(r)) {
+            if (r.id == biff::kEof) {
+                sawEof = true;
+                break;
+            }
             if (r.id == 0x008F) {
                 Cursor c = r.cursor();
                 c.u32();
                 pendingName = byteString8(ctx, c);
+                ++announced;
                 continue;
             }
             handleGlobalsRecord(ctx, r);
         }
-        for (size_t offset : substreamOffsets(stream, reader.position())) {
+        if (!sawEof) reportDamage(ctx, QStringLiteral("ブック全体の情報が途中で切れています"));
+        const std::vector<size_t> offsets = substreamOffsets(stream, reader.position());
+        if (offsets.size() < announced)
+            reportDamage(ctx, QStringLiteral("%1 枚のシートのうち %2 枚しかありません")
+                                  .arg(announced)
+                                  .arg(offsets.size()));
+        for (size_t offset : offsets) {
             Sheet sheet;
             sheet.name = QStringLiteral("Sheet%1").arg(ctx.book.sheets.size() + 1);
             readSheet(ctx, offset, sheet);
@@ -532,10 +591,14 @@ void readBare(Context& ctx) {
 } // namespace
 } // namespace xlsread
 
-Workbook loadWorkbookBytes(const QByteArray& bytes, const QString& nameForMessages) {
+namespace {
+
+Workbook readBytes(const QByteArray& bytes, const QString& nameForMessages,
+                   QStringList* salvageNotes) {
     cfb::WorkbookStream ws = cfb::extractWorkbookStream(bytes, nameForMessages);
     xlsread::Context ctx;
     ctx.name = nameForMessages;
+    ctx.salvageNotes = salvageNotes;
     ctx.stream = &ws.data;
     // Every real cell takes at least two bytes of the stream; no legitimate workbook has
     // more cells than that, and hostile counts cannot exhaust memory.
@@ -552,7 +615,7 @@ Workbook loadWorkbookBytes(const QByteArray& bytes, const QString& nameForMessag
     return std::move(ctx.book);
 }
 
-Workbook loadWorkbookFile(const QString& path) {
+QByteArray readWholeFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const bool missingFolder = !QFileInfo(path).absoluteDir().exists();
@@ -562,7 +625,21 @@ Workbook loadWorkbookFile(const QString& path) {
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) xlsmsg::cannotRead(path, ioErrorText(EIO));
-    return loadWorkbookBytes(bytes, path);
+    return bytes;
+}
+
+} // namespace
+
+Workbook loadWorkbookBytes(const QByteArray& bytes, const QString& nameForMessages) {
+    return readBytes(bytes, nameForMessages, nullptr);
+}
+
+Workbook loadWorkbookFile(const QString& path) {
+    return readBytes(readWholeFile(path), path, nullptr);
+}
+
+Workbook salvageWorkbookFile(const QString& path, QStringList& notes) {
+    return readBytes(readWholeFile(path), path, &notes);
 }
 
 } // namespace tovera

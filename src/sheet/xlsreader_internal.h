@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <vector>
 
@@ -66,7 +67,14 @@ struct Context {
     size_t cellBudget = 0;       // cells that may still be created
     int biff2FontColorTarget = -1;
     std::map<uint32_t, int> biff2AttrXf; // synthesized XFs of BIFF2 cell attributes
+    // When set, damage is noted here and reading goes on with what is left; when null,
+    // damage raises.
+    QStringList* salvageNotes = nullptr;
 };
+
+// Reports damage of the file: raises the reader's damage error, or in a salvage read adds
+// the text to the notes and returns.
+void reportDamage(Context& ctx, const QString& cause);
 
 // The model font index of a file font index (the file has no font 4).
 inline uint16_t fontIndex(uint32_t fileIndex) {
@@ -83,6 +91,10 @@ bool handleGlobalsRecord(Context& ctx, const biff::Record& r);
 
 // Handles a sheet record of geometry, view or printing; false for other records.
 bool handleLayoutRecord(Context& ctx, Sheet& sheet, const biff::Record& r);
+
+// PROTECT, PASSWORD, OBJPROTECT and SCENPROTECT of a sheet into its protection, PANE into
+// its panes; false for other records.
+bool sheetProtectionRecord(Sheet& sheet, const biff::Record& r);
 
 // NAME, SUPBOOK and EXTERNSHEET records of the globals.
 void readName(Context& ctx, const biff::Record& r);

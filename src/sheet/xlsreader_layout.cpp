@@ -101,6 +101,37 @@ void setup(Sheet& sheet, const Record& r) {
 
 } // namespace
 
+bool sheetProtectionRecord(Sheet& sheet, const Record& r) {
+    Cursor c = r.cursor();
+    switch (r.id) {
+    case 0x0012:
+        sheet.protection.on = c.u16() != 0;
+        return true;
+    case 0x0013:
+        sheet.protection.passwordHash = c.u16();
+        return true;
+    case 0x0063:
+        sheet.protection.objects = c.u16() != 0;
+        return true;
+    case 0x00DD:
+        sheet.protection.scenarios = c.u16() != 0;
+        return true;
+    case 0x0041: {
+        const uint16_t x = c.u16(), y = c.u16(), top = c.u16(), left = c.u16();
+        const uint8_t active = c.u8();
+        if (!c.ok()) return true;
+        sheet.panes.splitColumns = x;
+        sheet.panes.splitRows = y;
+        sheet.panes.topRow = top;
+        sheet.panes.leftColumn = left;
+        sheet.panes.activePane = active & 3;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool handleLayoutRecord(Context& ctx, Sheet& sheet, const Record& r) {
     const int v = ctx.biff;
     switch (r.id) {
@@ -177,7 +208,9 @@ bool handleLayoutRecord(Context& ctx, Sheet& sheet, const Record& r) {
             c.u8();
             sheet.showGridlines = c.u8() != 0;
         } else {
-            sheet.showGridlines = c.u16() & 0x0002;
+            const uint16_t flags = c.u16();
+            sheet.showGridlines = flags & 0x0002;
+            sheet.panes.frozen = flags & 0x0008;
             if (v == 8 && r.size >= 14) {
                 c.skip(10); // rwTop, colLeft, gridline colour, reserved, page-break zoom
                 const uint16_t zoom = c.u16();

@@ -11,8 +11,12 @@ namespace tovera::xlsmsg {
     throw EOleException(QStringLiteral("%1 はブックのファイルではありません").arg(name));
 }
 
+inline QString damagedText(const QString& name, const QString& cause) {
+    return QStringLiteral("%1 は壊れているため読めません（%2）").arg(name, cause);
+}
+
 [[noreturn]] inline void damaged(const QString& name, const QString& cause) {
-    throw EOleException(QStringLiteral("%1 は壊れているため読めません（%2）").arg(name, cause));
+    throw EOleException(damagedText(name, cause));
 }
 
 [[noreturn]] inline void unsupported(const QString& name, const QString& cause) {

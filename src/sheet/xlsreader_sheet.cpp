@@ -33,6 +33,7 @@ public:
 
 private:
     void record(const Record& r, RecordReader& reader);
+    void keep(const Record& r);
     Cell* add(int row, int column, uint16_t xf);
     uint16_t xfOfBiff2(Cursor& c);
     void number(const Record& r);
@@ -68,6 +69,8 @@ private:
     std::vector<std::pair<int, int>> expCells_; // (row, column) of ptgExp formula cells
     Cell* pendingString_ = nullptr; // cell waiting for its STRING record; valid until add()
     int biff2Ixfe_ = -1;
+    int phase_ = 0;         // 0 before DIMENSIONS, 1 up to WINDOW2, 2 after it
+    bool lastKept_ = false; // the previous record was kept (a CONTINUE goes with it)
     uint32_t seq_ = 0;
 };
 
@@ -142,26 +145,84 @@ void SheetReader::run(size_t offset) {
     Record r;
     if (!reader.next(r)) return; // the BOF
     int depth = 0;
+    bool sawEof = false;
     while (reader.next(r)) {
         const bool bof = r.id == biff::kBof8 || r.id == biff::kBof4 || r.id == biff::kBof3 ||
                          r.id == biff::kBof2;
         if (bof) {
-            ++depth; // an embedded chart: skipped up to its EOF
+            ++depth; // an embedded chart: kept whole up to its EOF
+            keep(r);
             continue;
         }
         if (r.id == biff::kEof) {
-            if (depth == 0) break;
+            if (depth == 0) {
+                sawEof = true;
+                break;
+            }
             --depth;
+            keep(r);
             continue;
         }
-        if (depth > 0) continue;
+        if (depth > 0) {
+            keep(r);
+            continue;
+        }
         record(r, reader);
     }
     finish();
+    if (reader.truncated())
+        reportDamage(ctx_,
+                     QStringLiteral("シート「%1」のレコードがストリームの終わりを越えています")
+                         .arg(sheet_.name));
+    else if (!sawEof)
+        reportDamage(ctx_, QStringLiteral("シート「%1」が途中で切れています").arg(sheet_.name));
+}
+
+// Records the writer produces itself or that only index the stream; everything else the
+// engine does not interpret is kept.
+bool rewrittenSheetRecord(uint16_t id) {
+    switch (id) {
+    case 0x000C: // CALCCOUNT
+    case 0x000D: // CALCMODE
+    case 0x000F: // REFMODE
+    case 0x0010: // DELTA
+    case 0x0011: // ITERATION
+    case 0x005E: // UNCALCED
+    case 0x005F: // SAVERECALC
+    case 0x0080: // GUTS
+    case 0x0082: // GRIDSET
+    case 0x001D: // SELECTION
+    case 0x00D7: // DBCELL
+    case 0x020B: // INDEX
+    case 0x003C: // CONTINUE of a record not kept
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SheetReader::keep(const Record& r) {
+    if (ctx_.biff != 8) return; // the writer writes Excel 97 records only
+    KeptRecord k;
+    k.id = r.id;
+    k.data = QByteArray(reinterpret_cast<const char*>(r.data), qsizetype(r.size));
+    std::vector<KeptRecord>& place = phase_ == 0   ? sheet_.kept.beforeCells
+                                     : phase_ == 1 ? sheet_.kept.afterCells
+                                                   : sheet_.kept.afterWindow;
+    place.push_back(std::move(k));
+    lastKept_ = true;
 }
 
 void SheetReader::record(const Record& r, RecordReader& reader) {
     const int v = ctx_.biff;
+    if (r.id == biff::kContinue && lastKept_) {
+        keep(r);
+        return;
+    }
+    lastKept_ = false;
+    if (r.id == 0x0200) phase_ = std::max(phase_, 1);
+    if (r.id == 0x023E) phase_ = 2;
+    if (sheetProtectionRecord(sheet_, r)) return;
     if (v < 5 && handleGlobalsRecord(ctx_, r)) return;
     if (pendingString_ && r.id != 0x0207 && r.id != 0x0007 && r.id != 0x04BC && r.id != 0x0221 &&
         r.id != 0x0021 && r.id != 0x0236 && r.id != 0x0036) {
@@ -272,7 +333,7 @@ void SheetReader::record(const Record& r, RecordReader& reader) {
         rowRecord(r);
         return;
     default:
-        handleLayoutRecord(ctx_, sheet_, r);
+        if (!handleLayoutRecord(ctx_, sheet_, r) && !rewrittenSheetRecord(r.id)) keep(r);
         return;
     }
 }

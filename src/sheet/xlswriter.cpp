@@ -202,9 +202,9 @@ QByteArray workbookStream(const Workbook& source) {
     for (int i = 0; i < std::min(sheetCount, 4000); ++i) tabs.u16(unsigned(i + 1));
     g.record(0x013D, tabs);
     g.record(0x009C, Body().u16(14));
-    g.record(0x0019, Body().u16(0));
-    g.record(0x0012, Body().u16(0));
-    g.record(0x0013, Body().u16(0));
+    g.record(0x0019, Body().u16(book.protection.windows ? 1 : 0));
+    g.record(0x0012, Body().u16(book.protection.on ? 1 : 0));
+    g.record(0x0013, Body().u16(book.protection.passwordHash));
     g.record(0x01AF, Body().u16(0));
     g.record(0x01BC, Body().u16(0));
     const int active = std::clamp(book.activeSheet, 0, sheetCount - 1);
@@ -262,7 +262,9 @@ QByteArray workbookStream(const Workbook& source) {
     g.record(0x008C, Body().u16(book.japanese ? 81 : 1).u16(book.japanese ? 81 : 1));
 
     writeReferences(g, sheetCount, refs);
+    writeKept(g, book.keptDrawingGroup, true);
     writeSst(g, sst);
+    writeKept(g, book.keptGlobals, true);
     g.record(0x000A, Body());
 
     QByteArray stream = g.data();
@@ -274,6 +276,24 @@ QByteArray workbookStream(const Workbook& source) {
     }
     if (stream.size() < 4096) stream.append(QByteArray(4096 - stream.size(), '\0'));
     return stream;
+}
+
+QStringList keptPartsDropped(const Workbook& book) {
+    using namespace xlswrite;
+    Mapping map;
+    planReferences(book, map);
+    QStringList out;
+    if (referencesKeepNumbers(map)) return out;
+    for (const Sheet& s : book.sheets) {
+        bool lost = false;
+        for (const auto* list : {&s.kept.beforeCells, &s.kept.afterCells, &s.kept.afterWindow})
+            for (const KeptRecord& k : *list) lost = lost || keptRecordHasFormulas(k.id);
+        if (lost)
+            out.append(QStringLiteral("シート「%1」の入力規則と条件付き書式は、参照する名前や"
+                                      "シートの番号が変わるため保存されません")
+                           .arg(s.name));
+    }
+    return out;
 }
 
 QByteArray saveWorkbookBytes(const Workbook& book) {

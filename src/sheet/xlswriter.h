@@ -16,6 +16,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace tovera {
 
@@ -24,6 +25,10 @@ constexpr int kFileTypeExcel97 = 4;
 
 // The BIFF8 record stream ("Workbook" stream) of `book`. Never fails.
 QByteArray workbookStream(const Workbook& book);
+
+// Parts of the workbook kept from the file read that the next write leaves out because an
+// edit made them invalid: one Japanese sentence each, empty when everything is kept.
+QStringList keptPartsDropped(const Workbook& book);
 
 // The complete .xls file (compound file holding the Workbook stream). Raises EOleException
 // when the container cannot be built.

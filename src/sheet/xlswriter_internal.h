@@ -129,6 +129,19 @@ bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QB
 // Writes the substream of sheet `index` (BOF to EOF).
 QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
 
+// True when the file's external-sheet entries and defined names keep the model's numbers,
+// so formulas inside kept records (validation, conditional formats) still point where
+// they did.
+bool referencesKeepNumbers(const Mapping& map);
+
+// Kept records whose formulas need the model's numbers: conditional formats and data
+// validation.
+bool keptRecordHasFormulas(uint16_t id);
+
+// Appends `records` to `out`, leaving out those with formulas (and their CONTINUE records)
+// unless `withFormulas`.
+void writeKept(Stream& out, const std::vector<KeptRecord>& records, bool withFormulas);
+
 // The BIFF8 form in `out` of the tokens of an Excel 5/95 formula (strings decoded with
 // `decoder`); false when they cannot be converted: names, array constants
 // and cached areas (any `extra` data), array and table references, unknown tokens, or jumps

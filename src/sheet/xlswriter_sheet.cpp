@@ -202,7 +202,35 @@ void writePageSetup(Stream& out, const Sheet& sheet) {
     out.record(0x00A1, setup);
 }
 
+void writeProtection(Stream& out, const Protection& p) {
+    if (!p.on) return;
+    out.record(0x0012, Body().u16(1));
+    if (p.scenarios) out.record(0x00DD, Body().u16(1));
+    if (p.objects) out.record(0x0063, Body().u16(1));
+    if (p.passwordHash != 0) out.record(0x0013, Body().u16(p.passwordHash));
+}
+
 } // namespace
+
+bool referencesKeepNumbers(const Mapping& map) {
+    for (size_t i = 0; i < map.xti.size(); ++i)
+        if (map.xti[i] >= 0 && size_t(map.xti[i]) != i) return false;
+    for (size_t i = 0; i < map.names.size(); ++i)
+        if (map.names[i] >= 0 && size_t(map.names[i]) != i) return false;
+    return true;
+}
+
+bool keptRecordHasFormulas(uint16_t id) {
+    return id == 0x01B0 || id == 0x01B1 || id == 0x01B2 || id == 0x01BE;
+}
+
+void writeKept(Stream& out, const std::vector<KeptRecord>& records, bool withFormulas) {
+    bool skipping = false;
+    for (const KeptRecord& k : records) {
+        if (k.id != biff::kContinue) skipping = !withFormulas && keptRecordHasFormulas(k.id);
+        if (!skipping) out.record(k.id, k.data);
+    }
+}
 
 QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst) {
     const Sheet& sheet = book.sheets[size_t(index)];
@@ -215,6 +243,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
     out.record(0x0010, Body().f64(0.001));
     out.record(0x005F, Body().u16(1));
     writePageSetup(out, sheet);
+    writeProtection(out, sheet.protection);
     out.record(0x0055, Body().u16(sheet.defaultColumnWidth));
     for (const ColumnInfo& ci : sheet.columns) {
         if (ci.firstColumn > kMaxColumn || ci.lastColumn < ci.firstColumn) continue;
@@ -227,6 +256,9 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
                                .u16(flags)
                                .u16(0));
     }
+
+    const bool keptFormulas = referencesKeepNumbers(map);
+    writeKept(out, sheet.kept.beforeCells, keptFormulas);
 
     int firstRow = -1, lastRow = -1, firstCol = 256, lastCol = -1;
     for (const Row& r : sheet.rows) {
@@ -294,15 +326,32 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
                     writeCell(out, book, sheet, arrayTokens, decoder, rows[i]->index, c, map, sst);
     }
 
+    writeKept(out, sheet.kept.afterCells, keptFormulas);
+
     const bool active = index == std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);
     unsigned w2 = 0x00B4 | (sheet.showGridlines ? 0x0002 : 0);
     if (active) w2 |= 0x0600;
+    const Panes& panes = sheet.panes;
+    if (panes.any() && panes.frozen) w2 |= 0x0108;
     const int zoom = std::clamp(sheet.zoomPercent, 10, 400);
     out.record(
         0x023E,
         Body().u16(w2).u16(0).u16(0).u16(64).u16(0).u16(0).u16(zoom == 100 ? 0 : zoom).u32(0));
     if (zoom != 100) out.record(0x00A0, Body().u16(zoom).u16(100));
-    out.record(0x001D, Body().u8(3).u16(0).u16(0).u16(0).u16(1).u16(0).u16(0).u8(0).u8(0));
+    int selectionPane = 3;
+    if (panes.any()) {
+        selectionPane = panes.activePane & 3;
+        out.record(0x0041, Body()
+                               .u16(std::clamp(panes.splitColumns, 0, 65535))
+                               .u16(std::clamp(panes.splitRows, 0, 65535))
+                               .u16(std::clamp(panes.topRow, 0, kMaxRow))
+                               .u16(std::clamp(panes.leftColumn, 0, kMaxColumn))
+                               .u8(unsigned(selectionPane))
+                               .u8(0));
+    }
+    out.record(
+        0x001D,
+        Body().u8(unsigned(selectionPane)).u16(0).u16(0).u16(0).u16(1).u16(0).u16(0).u8(0).u8(0));
     if (sheet.standardWidth != 0) out.record(0x0099, Body().u16(sheet.standardWidth));
 
     std::vector<CellRange> merges;
@@ -321,6 +370,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
                 .u16(merges[i].lastColumn);
         out.record(0x00E5, b);
     }
+    writeKept(out, sheet.kept.afterWindow, keptFormulas);
     out.record(0x000A, Body());
     return out.data();
 }

@@ -7,6 +7,7 @@
 #include "sheet/view/f5book.h"
 #include "sheet/view/sheetgrid.h"
 #include "sheet/view/sheetmodel.h"
+#include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
 #include "widgets/filedrop.h"
 
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QtEndian>
 #include <cmath>
 
 using namespace tovera;
@@ -53,6 +55,7 @@ private Q_SLOTS:
     void cancelledPrintPrintsNothing();
     void dropsReachTheHost();
     void oddWorkbooksShowWithoutHarm();
+    void frozenPanesStayInView();
 
 private:
     TF5Book* book_ = nullptr;
@@ -254,6 +257,18 @@ void TestF5Book::failedLoadKeepsTheWorkbook_data() {
     QByteArray header = QByteArray::fromHex("d0cf11e0a1b11ae1");
     header.append(600, '\xff');
     QTest::newRow("damaged container") << header << true;
+    // A real sheet whose workbook stream ends inside its sheet.
+    QFile sample(QStringLiteral(TOVERA_SHARED "/sample-sheets/hyoten_mokuzou_2f.xls"));
+    if (sample.open(QIODevice::ReadOnly)) {
+        QByteArray cut = sample.readAll();
+        const QByteArray name = QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0\0\0", 18);
+        for (qsizetype at = cut.indexOf(name); at >= 0; at = cut.indexOf(name, at + 1))
+            if (at % 128 == 0) {
+                const quint32 size = qFromLittleEndian<quint32>(cut.constData() + at + 0x78);
+                qToLittleEndian<quint32>(size - 600, cut.data() + at + 0x78);
+            }
+        QTest::newRow("sheet cut short") << cut << true;
+    }
 }
 
 void TestF5Book::failedLoadKeepsTheWorkbook() {
@@ -434,6 +449,72 @@ int main(int argc, char** argv) {
     failed += runF5BookCalcTests(argc, argv);
     failed += runSheetPageTests(argc, argv);
     return failed;
+}
+
+void TestF5Book::frozenPanesStayInView() {
+    // Two heading rows and one heading column frozen over a hundred rows of data.
+    Workbook b = Workbook::createDefault();
+    Sheet& s = b.sheets[0];
+    for (int r = 0; r < 100; ++r)
+        for (int c = 0; c < 4; ++c) {
+            Cell cell;
+            cell.column = uint16_t(c);
+            cell.type = CellType::Text;
+            cell.text = QStringLiteral("R%1C%2").arg(r).arg(c);
+            cell.xf = 15;
+            s.setCell(r, cell);
+        }
+    s.panes.frozen = true;
+    s.panes.splitRows = 2;
+    s.panes.splitColumns = 1;
+    s.panes.topRow = 2;
+    s.panes.leftColumn = 1;
+    s.panes.activePane = 0;
+    const QString path = dir_.filePath(QStringLiteral("frozen.xls"));
+    saveWorkbookFile(b, path, kFileTypeExcel97);
+    load(*book_, path);
+    SheetGrid* grid = book_->grid();
+    QCOMPARE(grid->frozenRows(), 2);
+    QCOMPARE(grid->frozenColumns(), 1);
+    QList<SheetGrid*> parts = grid->findChildren<SheetGrid*>();
+    QCOMPARE(parts.size(), 3);
+    SheetGrid* top = nullptr;
+    SheetGrid* left = nullptr;
+    for (SheetGrid* p : parts) {
+        if (p->width() == grid->viewport()->width() && p->height() < grid->viewport()->height())
+            top = p;
+        else if (p->height() == grid->viewport()->height())
+            left = p;
+    }
+    QVERIFY(top && left);
+    QCOMPARE(top->height(), grid->rowHeight(0) + grid->rowHeight(1));
+    QCOMPARE(left->width(), grid->columnWidth(0));
+
+    grid->setTopRow(50);
+    grid->setLeftColumn(2);
+    QApplication::processEvents();
+    // The heading rows and column are still at the top and left; below them the sheet
+    // scrolled.
+    const QPoint inTopPart(left->width() + 3, 3);
+    QCOMPARE(top->indexAt(inTopPart).row(), 0);
+    QCOMPARE(top->indexAt(inTopPart).column(), grid->indexAt(inTopPart).column());
+    const QPoint below(3, top->height() + 3);
+    QCOMPARE(left->indexAt(below).column(), 0);
+    QVERIFY(grid->indexAt(below).row() >= 50);
+    QCOMPARE(left->indexAt(below).row(), grid->indexAt(below).row());
+
+    // A click on a frozen cell makes it the control's current cell.
+    const QModelIndex heading = top->indexAt(inTopPart);
+    QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, top->visualRect(heading).center());
+    QCOMPARE(grid->currentIndex(), heading);
+
+    // A sheet without panes has no parts, and the panes are kept on save.
+    const QString saved = dir_.filePath(QStringLiteral("frozen2.xls"));
+    book_->SaveWorkbookFile(saved, 4);
+    QCOMPARE(loadWorkbookFile(saved).sheets[0].panes, s.panes);
+    load(*book_, writeOwnBook(dir_));
+    QCOMPARE(grid->frozenRows(), 0);
+    QCOMPARE(grid->findChildren<SheetGrid*>().size(), 0);
 }
 
 #include "test_f5book.moc"

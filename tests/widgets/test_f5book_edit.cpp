@@ -5,6 +5,8 @@
 #include "sheet/celltext.h"
 #include "sheet/view/sheetmodel.h"
 
+#include "sheet/xlsreader.h"
+
 #include <QClipboard>
 #include <QLineEdit>
 
@@ -25,6 +27,7 @@ private Q_SLOTS:
     void editThenSaveAndReload();
     void copyAndPasteRoundTrip();
     void undoTakesBackEachChange();
+    void protectedSheetRefusesLockedCells();
 
 private:
     TF5Book* book_ = nullptr;
@@ -261,6 +264,52 @@ void TestF5BookEditing::undoTakesBackEachChange() {
 int runF5BookEditingTests(int argc, char** argv) {
     TestF5BookEditing t;
     return QTest::qExec(&t, argc, argv);
+}
+
+void TestF5BookEditing::protectedSheetRefusesLockedCells() {
+    REQUIRE_SAMPLES();
+    // The sample protected with a password, its name cell D4 unlocked.
+    Workbook w = loadWorkbookFile(sampleSheet("hyoten_mokuzou_2f.xls"));
+    Sheet& s = w.sheets[0];
+    s.protection.on = true;
+    s.protection.passwordHash = 0xCE4B;
+    CellFormat open = w.xfs[s.cell(3, 3)->xf];
+    open.locked = false;
+    w.xfs.push_back(open);
+    Cell name = *s.cell(3, 3);
+    name.xf = uint16_t(w.xfs.size() - 1);
+    s.setCell(3, name);
+    const QString path = dir_.filePath(QStringLiteral("protected.xls"));
+    saveWorkbookFile(w, path, kFileTypeExcel97);
+    load(*book_, path);
+    QStringList messages;
+    book_->setMessageHandler([&](const QString& m) { messages.append(m); });
+
+    // Typing into the locked formula cell E6 opens no entry and says why.
+    const QString before = book_->CellText(1, 6, 5);
+    SheetGrid* grid = book_->grid();
+    grid->setCurrentIndex(book_->model()->index(5, 4));
+    grid->setFocus();
+    typeText(grid, QStringLiteral("9"));
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QTRY_COMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(QStringLiteral("保護")), qPrintable(messages[0]));
+    // Delete and the edit bar are refused too; the formula stays.
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QTRY_COMPARE(messages.size(), 2);
+    QVERIFY(!book_->model()->enterText(5, 4, QStringLiteral("1")));
+    QCOMPARE(book_->CellText(1, 6, 5), before);
+    QVERIFY(book_->workbook().sheets[0].cell(5, 4)->formula);
+
+    // The unlocked cell takes an entry, and the saved file stays protected.
+    typeInto(*book_, 3, 3, QStringLiteral("髙橋　ミツ"));
+    QCOMPARE(book_->CellText(1, 4, 4), QStringLiteral("髙橋　ミツ"));
+    const QString saved = dir_.filePath(QStringLiteral("saved.xls"));
+    book_->SaveWorkbookFile(saved, 4);
+    const Workbook back = loadWorkbookFile(saved);
+    QVERIFY(back.sheets[0].protection.on);
+    QCOMPARE(back.sheets[0].protection.passwordHash, uint16_t(0xCE4B));
+    QCOMPARE(back.sheets[0].cell(3, 3)->text, QStringLiteral("髙橋　ミツ"));
 }
 
 #include "test_f5book_edit.moc"

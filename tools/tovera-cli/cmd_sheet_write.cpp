@@ -42,6 +42,7 @@ int runSheetConvert(const QStringList& args) {
     try {
         const Workbook book = loadAnyWorkbookFile(args[0]);
         saveWorkbookFile(book, args[1], kFileTypeExcel97);
+        for (const QString& note : keptPartsDropped(book)) fail(0, note);
     } catch (const Exception& e) {
         return fail(1, e.message());
     }

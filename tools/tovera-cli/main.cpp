@@ -25,12 +25,17 @@ const char* const kUsage =
     "  db demo PATH [--records N]\n"
     "  db districts PATH [--add NAME... | --remove NAME...]\n"
     "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
-    "  sheet cells FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN OUT.pdf\n"
+    "  sheet cells [--salvage] FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN "
+    "OUT.pdf\n"
+    "  sheet records FILE\n"
     "  sheet recalc --check [--reasons] FILE...\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Standard error carries the command's own messages only; Qt's warnings about its
+    // environment (runtime folder, fonts, platform) are not the user's concern here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     // Pictures and fonts need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

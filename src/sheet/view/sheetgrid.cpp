@@ -130,6 +130,7 @@ void SheetGrid::applySheetLayout() {
     rows->setFont(headingFont);
 
     if (!currentIndex().isValid()) setCurrentIndex(cellIndex(0, 0));
+    setUpFrozenPanes();
     updateGeometries();
     viewport()->update();
     applyPendingScroll();
@@ -176,6 +177,7 @@ void SheetGrid::applyPendingScroll() {
 void SheetGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     applyPendingScroll();
+    placeFrozenPanes();
 }
 
 void SheetGrid::showEvent(QShowEvent* event) {
@@ -319,6 +321,9 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
 
 bool SheetGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (!index.isValid()) return QTableView::edit(index, trigger, event);
+    const bool opens = trigger == AllEditTriggers || (editTriggers() & trigger);
+    if (state() != EditingState && opens && model_->refuseProtected(index.row(), index.column()))
+        return false;
     if (state() != EditingState && (editTriggers() & trigger)) {
         replaceOnOpen_ = trigger == AnyKeyPressed;
         arrowsLeave_ = replaceOnOpen_;

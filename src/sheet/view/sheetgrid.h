@@ -24,6 +24,11 @@ public:
 
     SheetModel* sheetModel() const { return model_; }
 
+    // The rows and columns kept in view by the sheet's frozen panes (0 and 0 when it has
+    // none). They are shown by parts of the grid laid over its top and left edges.
+    int frozenRows() const { return frozenRows_; }
+    int frozenColumns() const { return frozenColumns_; }
+
     // Zoom in percent, clamped to 10..400; sizes and fonts follow.
     void setViewScale(int percent);
     int viewScale() const { return scale_; }
@@ -78,8 +83,22 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void updateGeometries() override;
 
 private:
+    // A part of the grid over the frozen rows, columns or their corner: the same model,
+    // selection and look, without scroll bars, headers or parts of its own.
+    SheetGrid(SheetModel* model, SheetGrid* owner);
+    void setUpFrozenPanes();
+    void placeFrozenPanes();
+    void followScrolling();
+    SheetGrid* owner_ = nullptr; // for a frozen part: the grid it belongs to
+    SheetGrid* frozenTop_ = nullptr;
+    SheetGrid* frozenLeft_ = nullptr;
+    SheetGrid* frozenCorner_ = nullptr;
+    int frozenRows_ = 0;
+    int frozenColumns_ = 0;
+
     void applyPendingScroll();
     int scaled(int pixels) const;
     QModelIndex cellIndex(int row, int column) const;

@@ -189,6 +189,7 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
         column = merge->firstColumn;
     }
     if (input == editText(row, column)) return false;
+    if (refuseProtected(row, column)) return false;
     const Cell* existing = sheet->cell(row, column);
     if (!existing && input.isEmpty()) return false;
     const bool hadFormula = existing && existing->formula;
@@ -249,6 +250,11 @@ bool SheetModel::enterText(int row, int column, const QString& input) {
 void SheetModel::clearValues(const std::vector<CellRange>& ranges) {
     Sheet* sheet = mutableSheet();
     if (!sheet) return;
+    if (rangesProtected(ranges)) {
+        if (!protectedReported_) emit entryRefused(protectedCellMessage());
+        protectedReported_ = batch_ > 0;
+        return;
+    }
     undo_.beginStep(sheetIndex_);
     bool anyChange = false;
     for (const CellRange& range : ranges) undo_.save(*sheet, range);
@@ -295,6 +301,7 @@ void SheetModel::recalculateAll() {
 }
 
 void SheetModel::beginChanges() {
+    if (batch_ == 0) protectedReported_ = false;
     undo_.beginStep(sheetIndex_);
     ++batch_;
 }

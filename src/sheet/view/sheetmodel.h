@@ -70,6 +70,17 @@ public:
     void endChanges();
     // Takes back the last change (an entry, a clearing or a paste); false when there is none.
     bool undo();
+    // True when the sheet shown is protected and the cell's format (a merged area's, its
+    // top-left cell's) is locked: its value cannot be changed.
+    bool cellProtected(int row, int column) const;
+    // True when the sheet shown is protected and one of the cells holding a value inside
+    // `ranges` is locked.
+    bool rangesProtected(const std::vector<CellRange>& ranges) const;
+    // When (row, column) is protected: reports it through entryRefused (once per batch of
+    // changes) and returns true; else false.
+    bool refuseProtected(int row, int column);
+    // The message shown when a protected cell is to be changed.
+    static QString protectedCellMessage();
     // Calculates every formula of the workbook anew (F9).
     void recalculateAll();
     bool canUndo() const { return undo_.canUndo(); }
@@ -113,6 +124,7 @@ private:
     // forgets the array, so no cell is left pointing at an array that is gone.
     void detachArray(Sheet& sheet, int row, int column);
     void rowsChanged(int firstRow, int lastRow);
+    bool protectedReported_ = false; // a refusal was reported in the current batch
     // After cells of sheet `sheetIndex` changed: their dependents are calculated and shown.
     // `formulas` tells that formulas were added or removed.
     void recalculate(int sheetIndex, const std::vector<CellRange>& ranges, bool formulas);

@@ -31,7 +31,10 @@ public:
     // Parses `connectionString` and opens its Data Source as an SQLite 3 database, without
     // a login prompt. Raises EDatabaseError (with the provider's text) for a string it does
     // not understand, a missing file, a file that is not an SQLite database, or a locked
-    // one; the connection is then closed.
+    // one; the connection is then closed. Every connection logs ahead and syncs the log at
+    // each commit (journal_mode WAL, synchronous FULL; a file in another journal mode is
+    // switched, one we may not write is left as it is), so a commit that returned survives
+    // a power cut.
     void open(const QString& connectionString);
     void close();
     bool isOpen() const;

@@ -20,6 +20,22 @@ namespace {
 const QString kNotEditing = QStringLiteral("データセットが編集または挿入モードではありません");
 const QString kClosed = QStringLiteral("閉じているデータセットでは操作を実行できません");
 const QString kEmpty = QStringLiteral("空のデータセットでは操作を実行できません");
+// A record another window or program deleted or changed after we read it is never
+// overwritten nor deleted unseen.
+const QString kPostGone = QStringLiteral(
+    "このレコードは読み込んだ後に他のユーザーによって削除されたため、変更を保存できません");
+const QString kPostChanged = QStringLiteral(
+    "このレコードは読み込んだ後に他のユーザーによって変更されたため、変更を保存できません");
+const QString kDeleteGone = QStringLiteral(
+    "このレコードは読み込んだ後に他のユーザーによって削除されたため、削除できません");
+const QString kDeleteChanged = QStringLiteral(
+    "このレコードは読み込んだ後に他のユーザーによって変更されたため、削除できません");
+const QString kShownGoneNext = QStringLiteral(
+    "表示していたレコードは他のユーザーによって削除されたため、次のレコードを表示しました");
+const QString kShownGonePrior = QStringLiteral(
+    "表示していたレコードは他のユーザーによって削除されたため、前のレコードを表示しました");
+const QString kShownGoneNone = QStringLiteral(
+    "表示していたレコードは他のユーザーによって削除され、表示できるレコードはありません");
 
 QString quoted(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
@@ -158,6 +174,13 @@ struct RecordSet::Impl {
     // Reads the stored values of record `key` (a rowid); a record deleted behind our back
     // reads as an empty one. Raises EDatabaseError and then changes nothing.
     Row readRow(qint64 key) {
+        std::optional<Row> r = readStored(key);
+        return r ? std::move(*r) : blankRow();
+    }
+
+    // The stored values of record `key`, none when no row has that key. Raises
+    // EDatabaseError.
+    std::optional<Row> readStored(qint64 key) {
         Row r = blankRow();
         if (!rowQuery) prepareRowQuery();
         QSqlQuery& q = *rowQuery;
@@ -171,7 +194,7 @@ struct RecordSet::Impl {
             const QSqlError e = q.lastError();
             q.finish();
             if (e.isValid()) throwDatabaseError(e);
-            return r;
+            return std::nullopt;
         }
         QSqlRecord values = q.record();
         q.finish(); // ends the read, so the statement holds no lock between moves
@@ -202,16 +225,28 @@ struct RecordSet::Impl {
     }
 
     // A write and the read of what it leaves shown are one transaction: when either
-    // fails, the file and the record set stay as they were.
-    void begin() {
-        QSqlDatabase db = connection.database();
-        if (!db.transaction()) throwDatabaseError(db.lastError());
+    // fails, the file and the record set stay as they were. The transaction takes the
+    // file's write lock at once, so what it checks before writing stays true until the
+    // write.
+    void begin() { run(QStringLiteral("BEGIN IMMEDIATE")); }
+    void commit() { run(QStringLiteral("COMMIT")); }
+    void rollback() {
+        QSqlQuery q(connection.database());
+        q.exec(QStringLiteral("ROLLBACK"));
     }
-    void commit() {
-        QSqlDatabase db = connection.database();
-        if (!db.commit()) throwDatabaseError(db.lastError());
+    void run(const QString& statement) {
+        QSqlQuery q(connection.database());
+        if (!q.exec(statement)) throwDatabaseError(q.lastError());
     }
-    void rollback() { connection.database().rollback(); }
+
+    // Inside a write's transaction: raises `gone` when the current record's row no longer
+    // exists, `changed` when it no longer holds what was read (a column's value or an
+    // attachment's length differs).
+    void requireUnchanged(const QString& gone, const QString& changed) {
+        const std::optional<Row> stored = readStored(keys[current]);
+        if (!stored) throw EDatabaseError(gone);
+        if (stored->values != row || stored->blobLens != blobLens) throw EDatabaseError(changed);
+    }
 
     void prepareRowQuery() {
         QStringList select;
@@ -403,6 +438,7 @@ void RecordSet::post() {
     qint64 key = -1;
     Impl::Row stored;
     try {
+        if (d->state == State::Editing) d->requireUnchanged(kPostGone, kPostChanged);
         key = write(which);
         stored = d->readRow(key);
         d->commit();
@@ -439,6 +475,7 @@ qint64 RecordSet::write(const QList<int>& which) {
             q.addBindValue(d->keys[d->current]);
             ok = q.exec();
         }
+        if (ok && q.numRowsAffected() != 1) throw EDatabaseError(kPostGone);
     } else if (d->state == State::Inserting) {
         if (which.isEmpty()) {
             ok = q.exec(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
@@ -500,11 +537,13 @@ void RecordSet::remove() {
     d->begin();
     Impl::Row shown;
     try {
+        d->requireUnchanged(kDeleteGone, kDeleteChanged);
         QSqlQuery q(d->connection.database());
         const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
                                       .arg(quoted(QString::fromUtf8(kRecordTable))));
         if (ok) q.addBindValue(d->keys[d->current]);
         if (!ok || !q.exec()) throwDatabaseError(q.lastError());
+        if (q.numRowsAffected() != 1) throw EDatabaseError(kDeleteGone);
         q.finish();
         shown = d->readAt(d->keys, following);
         d->commit();
@@ -529,14 +568,32 @@ void RecordSet::refresh() {
     endEdit();
     const qint64 before = d->current >= 0 ? d->keys[d->current] : -1;
     QList<qint64> keys = d->readKeys();
-    const int at = before < 0 ? -1 : int(keys.indexOf(before));
-    const int index =
-        keys.isEmpty() ? -1 : (at >= 0 ? at : std::clamp(d->current, 0, int(keys.size()) - 1));
+    int index = before < 0 ? -1 : int(keys.indexOf(before));
+    const QString* gone = nullptr; // what to say when the record shown has gone
+    if (before >= 0 && index < 0) {
+        // The nearest record after it that is still there, else the nearest before it.
+        for (int i = d->current + 1; i < d->keys.size() && index < 0; ++i) {
+            index = int(keys.indexOf(d->keys[i]));
+            gone = &kShownGoneNext;
+        }
+        for (int i = d->current - 1; i >= 0 && index < 0; --i) {
+            index = int(keys.indexOf(d->keys[i]));
+            gone = &kShownGonePrior;
+        }
+        if (index < 0 && !keys.isEmpty()) {
+            index = std::clamp(d->current, 0, int(keys.size()) - 1);
+            gone = index < d->current ? &kShownGonePrior : &kShownGoneNext;
+        }
+        if (index < 0) gone = &kShownGoneNone;
+    } else if (index < 0 && !keys.isEmpty()) {
+        index = 0;
+    }
     Impl::Row shown = d->readAt(keys, index); // nothing changes before the record is read
     d->keys = std::move(keys);
     d->show(index, std::move(shown));
     Q_EMIT dataChanged();
-    if (d->current >= 0 && d->keys[d->current] != before) Q_EMIT afterScroll();
+    if (d->current >= 0 ? d->keys[d->current] != before : before >= 0) Q_EMIT afterScroll();
+    if (gone) throw EDatabaseError(*gone);
 }
 
 void RecordSet::endEdit() {

@@ -71,15 +71,21 @@ public:
     void insert();
     // Writes the edited or inserted record to the file and reads it back in one
     // transaction (nothing in browse mode); when either fails nothing is written and the
-    // record stays in its mode.
+    // record stays in its mode. An edited record whose row another connection deleted or
+    // changed since it was read (any column's value or attachment's length differs) is
+    // refused with a Japanese EDatabaseError saying which; the edit stays as typed. The
+    // post returns once the file holds it durably (see Connection::open).
     void post();
     // Discards the edit or the insertion.
     void cancel();
     // Deletes the current record at once (an insertion is cancelled instead). The record
     // shown next is read in the same transaction: when it cannot be read, nothing is
-    // deleted.
+    // deleted. A record another connection deleted or changed since it was read is not
+    // deleted: EDatabaseError says which.
     void remove();
-    // Ends an edit, then re-reads the rows of the query, keeping the current record.
+    // Ends an edit, then re-reads the rows of the query, keeping the current record. When
+    // that record has gone, the nearest one after it that is still there becomes current
+    // (else the nearest before it), afterScroll follows, and then EDatabaseError says so.
     void refresh();
     // Ends an edit as a move does: post when a column changed, else cancel.
     void endEdit();

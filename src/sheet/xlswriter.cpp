@@ -318,6 +318,20 @@ namespace {
         QStringLiteral("%1 に書き込めません（%2）").arg(path, ioErrorText(err, missingFolder)));
 }
 
+// Syncs the folder of `path`, so that the new name survives a power cut. A file system
+// that cannot sync a folder (EINVAL) keeps its names by itself.
+void syncFolderOf(const QString& path) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) cannotWrite(path, errno);
+    if (::fsync(dfd) != 0 && errno != EINVAL) {
+        const int err = errno;
+        ::close(dfd);
+        cannotWrite(path, err);
+    }
+    ::close(dfd);
+}
+
 } // namespace
 
 void saveWorkbookFile(const Workbook& book, const QString& path, int fileType) {
@@ -354,7 +368,8 @@ void saveWorkbookFile(const Workbook& book, const QString& path, int fileType) {
         if (n <= 0) fail(n < 0 ? errno : EIO);
         done += n;
     }
-    if (::fchmod(fd, mode) != 0 || ::fdatasync(fd) != 0) fail(errno);
+    // The new file is whole on the disk before it takes the old one's name.
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temp.constData());
@@ -365,6 +380,7 @@ void saveWorkbookFile(const Workbook& book, const QString& path, int fileType) {
         ::unlink(temp.constData());
         cannotWrite(path, err);
     }
+    syncFolderOf(path);
 }
 
 } // namespace tovera

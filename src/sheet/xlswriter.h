@@ -31,7 +31,8 @@ QByteArray saveWorkbookBytes(const Workbook& book);
 
 // Writes `book` to `path` as file type `fileType`; only kFileTypeExcel97 is supported,
 // another type raises EOleException. The file is written to a temporary file in the same
-// folder and renamed over `path`, so a failure never damages an existing file. Failures
+// folder, synced, and renamed over `path`, then the folder is synced: a failure or a power
+// cut never damages an existing file, and a save that returned survives one. Failures
 // raise EOleException whose Japanese text names the file and the cause.
 void saveWorkbookFile(const Workbook& book, const QString& path, int fileType);
 

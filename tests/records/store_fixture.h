@@ -60,4 +60,33 @@ inline QVariant fileValue(const QString& path, const QString& sql) {
     return v;
 }
 
+// A plain SQLite connection to the file at `path`, as another program would open it: none
+// of the provider's settings.
+class RawConnection {
+public:
+    explicit RawConnection(const QString& path) : name_(QUuid::createUuid().toString()) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~RawConnection() {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+
+private:
+    QString name_;
+};
+
+// Switches the open connection `db` to a rollback journal, where another connection holding
+// an exclusive lock keeps it from reading. True when the switch was made.
+inline bool useRollbackJournal(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) && q.next() &&
+           q.value(0).toString() == QLatin1String("delete");
+}
+
 } // namespace tovera::test

@@ -489,16 +489,10 @@ private Q_SLOTS:
     // A move refused by a lock leaves the record shown current, so Delete record removes
     // the record the boxes show.
     void refusedMoveKeepsTheRecordShown() {
-        records->closeDiscarding();
-        connection->close();
         // With a rollback journal a connection holding an exclusive lock keeps all readers out.
-        QCOMPARE(test::fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
-                 QStringLiteral("delete"));
-        QVERIFY(openAtStartup(path, *connection, *records, *districts, dialogs));
-        dialogs.clear();
+        QVERIFY(test::useRollbackJournal(connection->database()));
         {
-            Connection other;
-            other.open(connectionStringFor(path));
+            test::RawConnection other(path);
             QSqlQuery q(other.database());
             QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
             QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
@@ -516,6 +510,76 @@ private Q_SLOTS:
                      .toString(),
                  QStringLiteral("2"));
         QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("2"));
+    }
+
+    // Another program deletes or changes the record being typed into: Post edit is refused
+    // with the message, the boxes keep what was typed, and the file keeps the other's row.
+    void lostUpdateKeepsTheTypedValues_data() {
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("deleted")
+            << QStringLiteral("DELETE FROM 基本データ WHERE No = 1")
+            << QStringLiteral("このレコードは読み込んだ後に他のユーザーによって削除されたため、"
+                              "変更を保存できません.");
+        QTest::newRow("changed")
+            << QStringLiteral("UPDATE 基本データ SET 所有者氏名 = '他人' WHERE No = 1")
+            << QStringLiteral("このレコードは読み込んだ後に他のユーザーによって変更されたため、"
+                              "変更を保存できません.");
+    }
+    void lostUpdateKeepsTheTypedValues() {
+        QFETCH(QString, other);
+        QFETCH(QString, message);
+        QLineEdit* area = box(QStringLiteral("２Ｆ"));
+        area->setFocus();
+        QTest::keyClicks(area, QStringLiteral("33.5"));
+        QLineEdit* address = box(QStringLiteral("所有者住所"));
+        address->setFocus(); // the area is written into its column on leaving
+        QTest::keyClicks(address, QStringLiteral("2-1"));
+        {
+            Connection theirs;
+            theirs.open(connectionStringFor(path));
+            QSqlQuery q(theirs.database());
+            QVERIFY(q.exec(other));
+        }
+        const QVariant before = test::fileValue(
+            path, QStringLiteral("SELECT group_concat(No || ifnull(所有者氏名, '') || "
+                                 "ifnull(所有者住所, '') || ifnull(２Ｆ, '')) FROM 基本データ"));
+        QTest::mouseClick(button(RecordNavigator::Post), Qt::LeftButton);
+        QCOMPARE(dialogs.messages(), QStringList{message});
+        QCOMPARE(records->state(), RecordSet::State::Editing);
+        QCOMPARE(area->text(), QStringLiteral("33.5"));
+        QCOMPARE(address->text(), QStringLiteral("2-1"));
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("1"));
+        QVERIFY(button(RecordNavigator::Post)->isEnabled());
+        QCOMPARE(test::fileValue(
+                     path,
+                     QStringLiteral("SELECT group_concat(No || ifnull(所有者氏名, '') || "
+                                    "ifnull(所有者住所, '') || ifnull(２Ｆ, '')) FROM 基本データ")),
+                 before);
+        // Moving on would post: refused the same way, the record stays.
+        dialogs.clear();
+        QTest::mouseClick(button(RecordNavigator::Next), Qt::LeftButton);
+        QCOMPARE(dialogs.messages(), QStringList{message});
+        QCOMPARE(records->currentIndex(), 0);
+        QCOMPARE(address->text(), QStringLiteral("2-1"));
+    }
+
+    // Refresh data when the record shown was deleted elsewhere: the next record is shown
+    // and the window says why.
+    void refreshAfterTheRecordWent() {
+        {
+            Connection theirs;
+            theirs.open(connectionStringFor(path));
+            QSqlQuery q(theirs.database());
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM 基本データ WHERE No = 1")));
+        }
+        QTest::mouseClick(button(RecordNavigator::Refresh), Qt::LeftButton);
+        QCOMPARE(dialogs.messages(),
+                 QStringList{QStringLiteral("表示していたレコードは他のユーザーによって削除された"
+                                            "ため、次のレコードを表示しました.")});
+        QCOMPARE(box(QStringLiteral("No"))->text(), QStringLiteral("2"));
+        QCOMPARE(box(QStringLiteral("１Ｆ"))->text(), QStringLiteral("70"));
+        QVERIFY(!button(RecordNavigator::Next)->isEnabled());
     }
 
     // The window releases its record set before its pages; the controls outlive it safely.

@@ -1,8 +1,12 @@
+// A post is durable when it returns: the provider's connection logs ahead and syncs the
+// log at each commit, whatever journal the file had, and the sync happens inside the post.
 // Killing the program in the middle of a series of posts never loses a post it reported as
 // done and never damages the file; killed in the middle of registering attachments, a
 // record holds the old or the new attachment whole, never a mix.
 
 #include "attach_content.h"
+#include "records/recordset.h"
+#include "records/sync_recorder.h"
 #include "store_fixture.h"
 
 #include <QProcess>
@@ -17,6 +21,86 @@ class TestDurability : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Files made elsewhere may come with any journal; the provider's connection logs ahead
+    // and syncs the log at each commit on every one of them, and the file keeps the log.
+    void durableSettings_data() {
+        QTest::addColumn<QString>("journal");
+        QTest::newRow("write-ahead log") << QStringLiteral("wal");
+        QTest::newRow("rollback journal") << QStringLiteral("delete");
+        QTest::newRow("truncated journal") << QStringLiteral("truncate");
+        QTest::newRow("persistent journal") << QStringLiteral("persist");
+        QTest::newRow("journal in memory") << QStringLiteral("memory");
+        QTest::newRow("no journal") << QStringLiteral("off");
+    }
+    void durableSettings() {
+        QFETCH(QString, journal);
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("評価調書.mdb"));
+        test::makeStore(store, {});
+        QCOMPARE(test::fileValue(store, QStringLiteral("PRAGMA journal_mode = %1").arg(journal))
+                     .toString(),
+                 journal);
+        Connection c;
+        c.open(connectionStringFor(store));
+        QSqlQuery q(c.database());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 2); // FULL
+        q.finish();
+        QCOMPARE(test::fileValue(store, QStringLiteral("PRAGMA journal_mode")).toString(),
+                 QStringLiteral("wal"));
+    }
+
+    // Counted syncs: each post, insertion or edit, and each delete syncs the log before it
+    // returns, and what it wrote is in the file when it returns.
+    void postReturnsAfterTheSync_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("insertion") << QStringLiteral("insert");
+        QTest::newRow("edit") << QStringLiteral("edit");
+        QTest::newRow("delete") << QStringLiteral("delete");
+    }
+    void postReturnsAfterTheSync() {
+        QFETCH(QString, operation);
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("評価調書.mdb"));
+        test::makeStore(store, {{{QStringLiteral("No"), 1}}, {{QStringLiteral("No"), 2}}});
+        Connection c;
+        c.open(connectionStringFor(store));
+        RecordSet rs(c);
+        rs.open(QStringLiteral("select * from 基本データ"));
+        // A first write starts the log afresh, which syncs it at any setting; the
+        // counted one comes after.
+        rs.edit();
+        rs.setValue(QStringLiteral("所有者住所"), QStringLiteral("前"));
+        rs.post();
+        if (operation == QLatin1String("insert")) {
+            rs.insert();
+            rs.setValue(QStringLiteral("No"), 7);
+        } else if (operation == QLatin1String("edit")) {
+            rs.edit();
+            rs.setValue(QStringLiteral("備考"), QStringLiteral("直した"));
+        }
+        test::startRecordingFileEvents();
+        if (operation == QLatin1String("delete"))
+            rs.remove();
+        else
+            rs.post();
+        const QList<test::FileEvent> events = test::stopRecordingFileEvents();
+        const QString log = QFileInfo(store).canonicalFilePath() + QStringLiteral("-wal");
+        int logSyncs = 0;
+        for (const test::FileEvent& e : events)
+            if (e.kind == QLatin1String("sync") && e.path == log) ++logSyncs;
+        QVERIFY2(logSyncs >= 1, qPrintable(QStringLiteral("%1 events").arg(events.size())));
+        const QString check =
+            operation == QLatin1String("insert")
+                ? QStringLiteral("SELECT count(*) FROM 基本データ WHERE No = 7")
+            : operation == QLatin1String("edit")
+                ? QStringLiteral("SELECT 備考 = '直した' FROM 基本データ WHERE No = 1")
+                : QStringLiteral("SELECT count(*) = 0 FROM 基本データ WHERE No = 1");
+        QCOMPARE(test::fileValue(store, check).toInt(), 1);
+    }
+
     void killedDuringPosts() {
         QTemporaryDir dir;
         const QString store = dir.filePath(QStringLiteral("評価調書.mdb"));

@@ -64,19 +64,11 @@ struct TextLink : RecordLink {
     }
 };
 
-// Switches the store at `path` to a rollback journal, where a connection holding an
-// exclusive lock keeps every other one from reading.
-void useRollbackJournal(const QString& path) {
-    QCOMPARE(fileValue(path, QStringLiteral("PRAGMA journal_mode = DELETE")).toString(),
-             QStringLiteral("delete"));
-}
-
-// Another connection to the store that holds an exclusive lock while it lives.
+// Another program's connection to the store that holds an exclusive lock while it lives.
 struct ExclusiveLock {
-    Connection other;
+    test::RawConnection other;
     std::optional<QSqlQuery> q;
-    explicit ExclusiveLock(const QString& path) {
-        other.open(connectionStringFor(path));
+    explicit ExclusiveLock(const QString& path) : other(path) {
         q.emplace(other.database());
         if (!q->exec(QStringLiteral("BEGIN EXCLUSIVE"))) qFatal("no exclusive lock");
     }
@@ -504,6 +496,162 @@ private Q_SLOTS:
         QCOMPARE(rs.currentIndex(), 0);
     }
 
+    // Two connections on one file: a post or a delete of a record the other deleted or
+    // changed after we read it is refused, keeps the edit as typed and stores nothing.
+    void lostUpdatesRefused_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<QString>("message");
+        const QString postGone = QStringLiteral(
+            "このレコードは読み込んだ後に他のユーザーによって削除されたため、変更を保存できません");
+        const QString postChanged = QStringLiteral(
+            "このレコードは読み込んだ後に他のユーザーによって変更されたため、変更を保存できません");
+        const QString deleteGone = QStringLiteral(
+            "このレコードは読み込んだ後に他のユーザーによって削除されたため、削除できません");
+        const QString deleteChanged = QStringLiteral(
+            "このレコードは読み込んだ後に他のユーザーによって変更されたため、削除できません");
+        const QString deleted = QStringLiteral("DELETE FROM 基本データ WHERE No = 2");
+        const QString sameColumn =
+            QStringLiteral("UPDATE 基本データ SET 備考 = 'theirs' WHERE No = 2");
+        const QString otherColumn =
+            QStringLiteral("UPDATE 基本データ SET 所有者氏名 = 'theirs' WHERE No = 2");
+        const QString emptied = QStringLiteral("UPDATE 基本データ SET 所在区 = NULL WHERE No = 2");
+        const QString drawing = QStringLiteral("UPDATE 基本データ SET zumen = x'01' WHERE No = 2");
+        const QString sheet = QStringLiteral("UPDATE 基本データ SET excel = x'0102' WHERE No = 2");
+        const QString number = QStringLiteral("UPDATE 基本データ SET No = 22 WHERE No = 2");
+        QTest::newRow("post, deleted") << QStringLiteral("post") << deleted << postGone;
+        QTest::newRow("post, same column") << QStringLiteral("post") << sameColumn << postChanged;
+        QTest::newRow("post, other column") << QStringLiteral("post") << otherColumn << postChanged;
+        QTest::newRow("post, value emptied") << QStringLiteral("post") << emptied << postChanged;
+        QTest::newRow("post, drawing") << QStringLiteral("post") << drawing << postChanged;
+        QTest::newRow("post, sheet added") << QStringLiteral("post") << sheet << postChanged;
+        QTest::newRow("post, number") << QStringLiteral("post") << number << postChanged;
+        QTest::newRow("delete, deleted") << QStringLiteral("delete") << deleted << deleteGone;
+        QTest::newRow("delete, changed")
+            << QStringLiteral("delete") << otherColumn << deleteChanged;
+        QTest::newRow("delete, drawing") << QStringLiteral("delete") << drawing << deleteChanged;
+    }
+    void lostUpdatesRefused() {
+        QFETCH(QString, operation);
+        QFETCH(QString, other);
+        QFETCH(QString, message);
+        const QString p =
+            fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"), QByteArray("plan")),
+                   rec(3, QStringLiteral("c"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        rs.next();
+        const bool post = operation == QLatin1String("post");
+        if (post) {
+            rs.edit();
+            rs.setValue(QStringLiteral("備考"), QStringLiteral("typed"));
+        }
+        auto fileState = [&] {
+            return fileValue(p, QStringLiteral("SELECT group_concat(No || ':' || "
+                                               "ifnull(所有者氏名, '') || ':' || ifnull(備考, '') "
+                                               "|| ':' || ifnull(hex(zumen), '') || ':' || "
+                                               "ifnull(hex(excel), ''), '|') FROM 基本データ"))
+                .toString();
+        };
+        {
+            Connection theirs;
+            theirs.open(connectionStringFor(p));
+            QSqlQuery q(theirs.database());
+            QVERIFY2(q.exec(other), qPrintable(q.lastError().text()));
+        }
+        const QString before = fileState();
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        QCOMPARE(errorOf([&] { post ? rs.post() : rs.remove(); }), message);
+        QCOMPARE(fileState(), before);
+        QCOMPARE(scroll.count(), 0);
+        QCOMPARE(rs.currentIndex(), 1);
+        QCOMPARE(rs.recordCount(), 3);
+        if (post) {
+            QCOMPARE(rs.state(), RecordSet::State::Editing);
+            QCOMPARE(rs.value(QStringLiteral("備考")).toString(), QStringLiteral("typed"));
+            QVERIFY(rs.isModified());
+            // Refused again while nothing changed; the edit can still be dropped.
+            QCOMPARE(errorOf([&] { rs.post(); }), message);
+            rs.cancel();
+        } else {
+            QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        }
+        QCOMPARE(rs.value(QStringLiteral("所有者氏名")).toString(), QStringLiteral("b"));
+    }
+
+    // Writes of other records, and our own earlier posts, are no reason to refuse.
+    void postsAfterOtherWritesGoThrough() {
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        {
+            Connection theirs;
+            theirs.open(connectionStringFor(p));
+            QSqlQuery q(theirs.database());
+            QVERIFY(q.exec(QStringLiteral("UPDATE 基本データ SET 備考 = 'x' WHERE No = 2")));
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO 基本データ (No) VALUES (3)")));
+        }
+        for (const QString& text : {QStringLiteral("one"), QStringLiteral("two")}) {
+            rs.edit();
+            rs.setValue(QStringLiteral("備考"), text);
+            rs.setValue(QStringLiteral("日付"), QDateTime(QDate(1999, 3, 4), QTime(16, 1)));
+            rs.setValue(QStringLiteral("zumen"), text.toUtf8());
+            rs.post();
+        }
+        rs.remove();
+        QCOMPARE(fileValue(p, QStringLiteral("SELECT group_concat(No || 備考) FROM 基本データ"))
+                     .toString(),
+                 QStringLiteral("2x"));
+    }
+
+    // Refresh when the record shown has gone: the nearest record after it that is still
+    // there becomes current, else the nearest before it, and the refresh says so.
+    void refreshAfterTheRecordWent_data() {
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QString>("deleted");
+        QTest::addColumn<int>("now");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("message");
+        const QString next = QStringLiteral(
+            "表示していたレコードは他のユーザーによって削除されたため、次のレコードを表示しました");
+        const QString prior = QStringLiteral(
+            "表示していたレコードは他のユーザーによって削除されたため、前のレコードを表示しました");
+        const QString none = QStringLiteral(
+            "表示していたレコードは他のユーザーによって削除され、表示できるレコードはありません");
+        QTest::newRow("middle") << 2 << QStringLiteral("2") << 3 << 1 << next;
+        QTest::newRow("middle and the next") << 2 << QStringLiteral("2,3") << 4 << 1 << next;
+        QTest::newRow("first") << 1 << QStringLiteral("1") << 2 << 0 << next;
+        QTest::newRow("last") << 4 << QStringLiteral("4") << 3 << 2 << prior;
+        QTest::newRow("the rest after it") << 3 << QStringLiteral("3,4") << 2 << 1 << prior;
+        QTest::newRow("all") << 2 << QStringLiteral("1,2,3,4") << 0 << -1 << none;
+        QTest::newRow("another one") << 2 << QStringLiteral("3") << 2 << 1 << QString();
+    }
+    void refreshAfterTheRecordWent() {
+        QFETCH(int, shown);
+        QFETCH(QString, deleted);
+        QFETCH(int, now);
+        QFETCH(int, index);
+        QFETCH(QString, message);
+        const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b")),
+                                 rec(3, QStringLiteral("c")), rec(4, QStringLiteral("d"))});
+        Opened o(p);
+        RecordSet& rs = *o.records;
+        while (rs.value(QStringLiteral("No")).toInt() != shown) rs.next();
+        {
+            Connection theirs;
+            theirs.open(connectionStringFor(p));
+            QSqlQuery q(theirs.database());
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM 基本データ WHERE No IN (%1)").arg(deleted)));
+        }
+        QSignalSpy scroll(&rs, &RecordSet::afterScroll);
+        QCOMPARE(errorOf([&] { rs.refresh(); }), message);
+        QCOMPARE(rs.state(), RecordSet::State::Browsing);
+        QCOMPARE(rs.recordCount(), 4 - int(deleted.split(QLatin1Char(',')).size()));
+        QCOMPARE(rs.value(QStringLiteral("No")).toInt(), now);
+        QCOMPARE(rs.currentIndex(), index);
+        QCOMPARE(scroll.count(), message.isEmpty() ? 0 : 1);
+    }
+
     void lockedFileReportsAndKeepsTheEdit() {
         const QString p = fresh({rec(1, QStringLiteral("a"))});
         Opened o(p);
@@ -542,8 +690,8 @@ private Q_SLOTS:
         QFETCH(QString, operation);
         const QString p = fresh({rec(1, QStringLiteral("a")), rec(2, QStringLiteral("b")),
                                  rec(3, QStringLiteral("c"))});
-        useRollbackJournal(p);
         Opened o(p);
+        QVERIFY(test::useRollbackJournal(o.connection.database()));
         RecordSet& rs = *o.records;
         rs.next(); // on No 2, in the middle
         if (operation == QLatin1String("cancel")) rs.insert();

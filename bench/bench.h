@@ -24,6 +24,8 @@ QString scratchDir();
 // The large register (100 000 records, one in ten with a 20 KB drawing and a 50 KB sheet),
 // built once in the scratch folder and kept for later runs; its full path.
 QString largeStore();
+// The million-record register, built once in the scratch folder.
+QString millionStore();
 
 // A floor 1 of `count` elements (nine lines in ten, one box in ten) over a plan extent of
 // 0..1200 drawing units, the same for the same seed.
@@ -38,7 +40,7 @@ void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
 void benchImport(); // import_ms, import_rows_per_s, import_mb_per_s
-void benchCalc(); // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
+void benchCalc();   // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
 void benchAttach(); // attach_register_1mb_ms, attach_show_1mb_ms
 
 } // namespace tovera::bench

@@ -289,7 +289,8 @@ void createDemo(const QString& path, const DemoOptions& options) {
                 failed = true;
                 error = ins.lastError();
             }
-            if (options.progress && (i + 1) % step == 0) options.progress(i + 1);
+            if (options.progress && (i + 1) % step == 0 && i + 1 < options.records)
+                options.progress(i + 1);
         }
         run(QStringLiteral("COMMIT"));
         run(QStringLiteral("PRAGMA synchronous=FULL"));

@@ -24,6 +24,8 @@ QString scratchDir();
 // The large register (100 000 records, one in ten with a 20 KB drawing and a 50 KB sheet),
 // built once in the scratch folder and kept for later runs; its full path.
 QString largeStore();
+// The million-record register, built once in the scratch folder.
+QString millionStore();
 
 // A floor 1 of `count` elements (nine lines in ten, one box in ten) over a plan extent of
 // 0..1200 drawing units, the same for the same seed.

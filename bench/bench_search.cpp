@@ -52,9 +52,14 @@ void pressEnter(QWidget* box) {
 // Each figure runs from the user's action (key, text change, click, double-click) to the
 // first record of the result shown in the window's controls, on the main window over the
 // 100 000-record store.
-void benchSearch() {
+namespace {
+
+QByteArray figure(const char* what, const char* size) {
+    return QByteArray("search_") + what + "_" + size + "_ms";
+}
+
+void searchOn(const QString& store, const char* size) {
     try {
-        const QString store = largeStore();
         QTemporaryDir folder;
         if (!QFile::link(store, QDir(folder.path()).filePath(QStringLiteral("評価調書.mdb")))) {
             std::fprintf(stderr, "search: cannot link the store\n");
@@ -77,17 +82,17 @@ void benchSearch() {
         };
         int found = 0;
 
-        report("search_owner_100k_ms",
+        report(figure("owner", size).constData(),
                medianMs(rounds, narrowOther,
                         [&] {
                             page.Edit1->setText(QStringLiteral("山田"));
                             pressEnter(page.Edit1);
-                            found = records.recordCount();
                         }),
                "ms");
+        found = records.recordCount();
         std::fprintf(stderr, "search: owner 山田 finds %d\n", found);
 
-        report("search_district_100k_ms",
+        report(figure("district", size).constData(),
                medianMs(
                    rounds,
                    [&] {
@@ -95,14 +100,12 @@ void benchSearch() {
                        const QSignalBlocker block(page.ComboBox1);
                        page.ComboBox1->setEditText(QString());
                    },
-                   [&] {
-                       page.ComboBox1->setEditText(page.ComboBox1->itemText(3));
-                       found = records.recordCount();
-                   }),
+                   [&] { page.ComboBox1->setEditText(page.ComboBox1->itemText(3)); }),
                "ms");
+        found = records.recordCount();
         std::fprintf(stderr, "search: district finds %d\n", found);
 
-        report("search_remarks_100k_ms",
+        report(figure("remarks", size).constData(),
                medianMs(
                    rounds,
                    [&] {
@@ -112,9 +115,9 @@ void benchSearch() {
                    [&] {
                        page.Edit2->setText(QStringLiteral("附属家"));
                        pressEnter(page.Edit2);
-                       found = records.recordCount();
                    }),
                "ms");
+        found = records.recordCount();
         std::fprintf(stderr, "search: remarks 附属家 finds %d\n", found);
 
         page.DateTimePicker1->setDate(QDate(2002, 10, 1));
@@ -124,7 +127,7 @@ void benchSearch() {
             if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
             narrowOther();
         };
-        report("search_date_100k_ms",
+        report(figure("date", size).constData(),
                medianMs(rounds, closeCalendar,
                         [&] {
                             QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10),
@@ -133,30 +136,37 @@ void benchSearch() {
                             // A click on the date text of the end picker.
                             QCoreApplication::sendEvent(
                                 page.DateTimePicker2->findChild<QLineEdit*>(), &press);
-                            found = records.recordCount();
                         }),
                "ms");
+        found = records.recordCount();
         std::fprintf(stderr, "search: date %s to %s finds %d\n",
                      qPrintable(records.params().value(QStringLiteral("Date_s")).toString()),
                      qPrintable(records.params().value(QStringLiteral("Date_e")).toString()),
                      found);
 
-        report("search_full_100k_ms",
+        report(figure("full", size).constData(),
                medianMs(rounds, narrowOther,
                         [&] {
                             QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(10, 10),
                                             QPointF(10, 10), Qt::LeftButton, Qt::LeftButton,
                                             Qt::NoModifier);
                             QCoreApplication::sendEvent(page.ComboBox1->lineEdit(), &dbl);
-                            found = records.recordCount();
                         }),
                "ms");
+        found = records.recordCount();
         std::fprintf(stderr, "search: full list holds %d\n", found);
         if (!dialogs.shown.empty())
             std::fprintf(stderr, "search: error %s\n", qPrintable(dialogs.shown.front().text));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "search: %s\n", e.what());
     }
+}
+
+} // namespace
+
+void benchSearch() {
+    searchOn(largeStore(), "100k");
+    searchOn(millionStore(), "1m");
 }
 
 } // namespace tovera::bench

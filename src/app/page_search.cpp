@@ -189,7 +189,7 @@ void SearchPage::search(const SearchQuery& query) {
 void SearchPage::runQuery(const SearchQuery& query) {
     records_.close();
     records_.open(query.text(), query.params);
-    if (query.params.isEmpty() && query.lines.size() == 1 && records_.recordCount() > 0)
+    if (query.params.isEmpty() && query.lines.size() == 1 && !records_.isEmpty())
         records_.first(); // the full list moves to its first record after opening
 }
 

@@ -196,6 +196,11 @@ void createDemo(const QString& path, const DemoOptions& options) {
             }
         };
         for (const QString& s : schemaStatements()) run(s);
+        // The file is new and is removed when filling it fails, so it is filled without a
+        // journal and synced once at the end.
+        run(QStringLiteral("PRAGMA journal_mode=OFF"));
+        run(QStringLiteral("PRAGMA synchronous=OFF"));
+        run(QStringLiteral("PRAGMA cache_size=-65536"));
         run(QStringLiteral("BEGIN"));
         const QStringList districts = demoDistricts();
         for (const QString& district : districts) {
@@ -221,6 +226,8 @@ void createDemo(const QString& path, const DemoOptions& options) {
         }
         QRandomGenerator r(options.seed);
         QHash<int, QByteArray> drawings; // a few plans, reused
+        QHash<int, QByteArray> padded;   // the sheets grown to their size, reused
+        const int step = std::max(1, options.records / 200);
         for (int i = 0; i < options.records && !failed; ++i) {
             const QString district = districts[r.bounded(int(districts.size()))];
             const QDate survey = QDate(1997, 1, 1).addDays(r.bounded(10200));
@@ -267,10 +274,14 @@ void createDemo(const QString& path, const DemoOptions& options) {
                 zumen = drawings.value(variant);
             }
             if (options.sheetEvery > 0 && !sheets.isEmpty() && i % options.sheetEvery == 0) {
-                QByteArray bytes = sheets[(i / options.sheetEvery) % sheets.size()].bytes;
-                // Unused sectors after the end of a compound file are ignored by readers.
-                while (bytes.size() < options.sheetMinBytes) bytes += QByteArray(512, '\0');
-                excel = bytes;
+                const int which = int((i / options.sheetEvery) % sheets.size());
+                if (!padded.contains(which)) {
+                    QByteArray bytes = sheets[which].bytes;
+                    // Unused sectors after the end of a compound file are ignored by readers.
+                    while (bytes.size() < options.sheetMinBytes) bytes += QByteArray(512, '\0');
+                    padded.insert(which, bytes);
+                }
+                excel = padded.value(which);
             }
             v << zumen << excel;
             for (const QVariant& x : v) ins.addBindValue(x);
@@ -278,8 +289,13 @@ void createDemo(const QString& path, const DemoOptions& options) {
                 failed = true;
                 error = ins.lastError();
             }
+            if (options.progress && (i + 1) % step == 0 && i + 1 < options.records)
+                options.progress(i + 1);
         }
         run(QStringLiteral("COMMIT"));
+        run(QStringLiteral("PRAGMA synchronous=FULL"));
+        run(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (!failed && options.progress) options.progress(options.records);
         q = QSqlQuery();
         ins = QSqlQuery();
         db.close();

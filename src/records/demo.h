@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tovera {
 
@@ -19,6 +20,9 @@ struct DemoOptions {
     int drawingMinBytes = 0;
     int sheetMinBytes = 0;
     quint32 seed = 20020113;
+    // Called now and then while the records are written, with the number written so far
+    // (and once at the end with options.records).
+    std::function<void(int written)> progress;
 };
 
 // The districts of the demo stores, in table order.

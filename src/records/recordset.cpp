@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "records/columns.h"
 #include "records/dberror.h"
+#include "records/recordorder.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <optional>
 
 namespace tovera {
@@ -68,8 +70,10 @@ struct RecordSet::Impl {
     State state = State::Closed;
     QString sql;
     QVariantMap params;
-    QList<qint64> keys; // rowids of the result, in delivered order
-    int current = -1;
+    RecordOrder order;                   // the records of the result, in delivered order
+    std::optional<RecordOrder::Pos> cur; // the current record (the insertion place)
+    // Whether records lie before and after the current one, once asked.
+    mutable std::optional<bool> hasPrior, hasNext;
     QList<Column> columns;
     QList<QVariant> row;     // stored values of the current record (blob columns null)
     QList<qint64> blobLens;  // stored byte lengths (blob columns only)
@@ -116,8 +120,10 @@ struct RecordSet::Impl {
                                      .arg(QString::fromUtf8(kRecordTable)));
     }
 
-    // Reads the rowids the query delivers.
-    QList<qint64> readKeys() const {
+    qint64 curKey() const { return cur ? order.key(*cur) : -1; }
+
+    // The order of the records the query delivers. The full list reads no key.
+    RecordOrder readKeys() const {
         static const QRegularExpression form(
             QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\"?)基本データ\\1(?=[\\s;]|$)(.*)$"),
             QRegularExpression::CaseInsensitiveOption |
@@ -126,8 +132,13 @@ struct RecordSet::Impl {
         if (!m.hasMatch())
             throw EDatabaseError(
                 QStringLiteral("更新できない問い合わせです: %1").arg(sql.trimmed()));
+        const QString table = quoted(QString::fromUtf8(kRecordTable));
+        QString rest = m.captured(2).trimmed();
+        while (rest.endsWith(QLatin1Char(';'))) rest = rest.chopped(1).trimmed();
+        if (rest.isEmpty() && params.isEmpty())
+            return RecordOrder::wholeTable(connection.database(), table);
         const QString keyQuery =
-            QStringLiteral("SELECT rowid FROM %1").arg(quoted(QString::fromUtf8(kRecordTable))) +
+            QStringLiteral("SELECT rowid FROM %1").arg(table) +
             (m.captured(2).isEmpty() ? QString() : QStringLiteral(" ") + m.captured(2));
         QSqlQuery q(connection.database());
         q.setForwardOnly(true);
@@ -158,7 +169,7 @@ struct RecordSet::Impl {
         // find them (reading the keys through a small index and sorting them costs far less
         // than walking the table itself).
         std::sort(result.begin(), result.end());
-        return result;
+        return RecordOrder::listed(std::move(result));
     }
 
     // The stored values of one record, as the record set keeps them for the current one.
@@ -211,15 +222,17 @@ struct RecordSet::Impl {
         return r;
     }
 
-    // Reads the record at `index` of `from` (an empty one for no record).
-    Row readAt(const QList<qint64>& from, int index) {
-        if (index < 0 || index >= from.size()) return blankRow();
-        return readRow(from[index]);
+    // Reads the record at `p` of `from` (an empty one for no record).
+    Row readAt(const RecordOrder& from, const std::optional<RecordOrder::Pos>& p) {
+        if (!p) return blankRow();
+        return readRow(from.key(*p));
     }
 
-    // Makes the record at `index`, read before as `r`, the current one.
-    void show(int index, Row&& r) {
-        current = index;
+    // Makes the record at `p`, read before as `r`, the current one.
+    void show(const std::optional<RecordOrder::Pos>& p, Row&& r) {
+        cur = p;
+        hasPrior.reset();
+        hasNext.reset();
         row = std::move(r.values);
         blobLens = std::move(r.blobLens);
     }
@@ -243,8 +256,11 @@ struct RecordSet::Impl {
     // exists, `changed` when it no longer holds what was read (a column's value or an
     // attachment's length differs).
     void requireUnchanged(const QString& gone, const QString& changed) {
-        const std::optional<Row> stored = readStored(keys[current]);
-        if (!stored) throw EDatabaseError(gone);
+        const std::optional<Row> stored = readStored(curKey());
+        if (!stored) {
+            order.keep(curKey());
+            throw EDatabaseError(gone);
+        }
         if (stored->values != row || stored->blobLens != blobLens) throw EDatabaseError(changed);
     }
 
@@ -298,14 +314,15 @@ void RecordSet::open(const QString& sql, const QVariantMap& params) {
     d->rowQuery.reset();
     if (!d->connection.isOpen()) throw EDatabaseError(QStringLiteral("接続が開かれていません"));
     d->readColumns();
-    QList<qint64> keys = d->readKeys();
-    Impl::Row first = d->readAt(keys, keys.isEmpty() ? -1 : 0);
-    d->keys = std::move(keys);
-    d->show(d->keys.isEmpty() ? -1 : 0, std::move(first));
+    RecordOrder order = d->readKeys();
+    const std::optional<RecordOrder::Pos> start = order.first();
+    Impl::Row first = d->readAt(order, start);
+    d->order = std::move(order);
+    d->show(start, std::move(first));
     d->state = State::Browsing;
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
-    if (!d->keys.isEmpty()) Q_EMIT afterScroll();
+    if (start) Q_EMIT afterScroll();
 }
 
 void RecordSet::reopen() {
@@ -321,9 +338,9 @@ void RecordSet::close() {
 void RecordSet::closeDiscarding() {
     const bool wasOpen = d->state != State::Closed;
     d->state = State::Closed;
-    d->keys.clear();
+    d->order = RecordOrder();
     d->rowQuery.reset();
-    d->current = -1;
+    d->cur.reset();
     d->row.clear();
     d->blobLens.clear();
     d->pending.clear();
@@ -339,10 +356,16 @@ RecordSet::State RecordSet::state() const {
     return d->state;
 }
 int RecordSet::recordCount() const {
-    return int(d->keys.size());
+    return d->state == State::Closed ? 0 : d->order.count();
+}
+bool RecordSet::isEmpty() const {
+    // An open record set with records always has a current one (the insertion place
+    // while inserting).
+    return d->state == State::Closed || !d->cur;
 }
 int RecordSet::currentIndex() const {
-    return d->current;
+    if (!d->cur) return d->state == State::Inserting ? 0 : -1;
+    return d->order.indexOf(*d->cur);
 }
 QString RecordSet::sql() const {
     return d->sql;
@@ -360,9 +383,10 @@ void requireOpen(RecordSet::State s) {
 }
 } // namespace
 
-void RecordSet::moveTo(int index) {
-    Impl::Row r = d->readAt(d->keys, index); // the position changes only once it is read
-    d->show(index, std::move(r));
+void RecordSet::moveTo(const std::optional<RecordOrder::Pos>& p) {
+    if (!p) return;
+    Impl::Row r = d->readAt(d->order, p); // the position changes only once it is read
+    d->show(p, std::move(r));
     Q_EMIT dataChanged();
     Q_EMIT afterScroll();
 }
@@ -370,42 +394,57 @@ void RecordSet::moveTo(int index) {
 void RecordSet::first() {
     requireOpen(d->state);
     endEdit();
-    if (d->keys.isEmpty()) return;
-    moveTo(0);
+    moveTo(d->order.first());
 }
 
 void RecordSet::last() {
     requireOpen(d->state);
     endEdit();
-    if (d->keys.isEmpty()) return;
-    moveTo(int(d->keys.size()) - 1);
+    moveTo(d->order.last());
 }
 
 void RecordSet::prior() {
     requireOpen(d->state);
     endEdit();
-    if (d->current <= 0) return;
-    moveTo(d->current - 1);
+    if (!d->cur) return;
+    moveTo(d->order.prior(*d->cur));
 }
 
 void RecordSet::next() {
     requireOpen(d->state);
     endEdit();
-    if (d->current < 0 || d->current + 1 >= d->keys.size()) return;
-    moveTo(d->current + 1);
+    if (!d->cur) return;
+    moveTo(d->order.next(*d->cur));
 }
 
+namespace {
+// Asks the order once per current record. A file that cannot be read now (locked by
+// another user) offers the move: the move itself then reports why it failed.
+bool neighbour(std::optional<bool>& known, const std::function<bool()>& ask) {
+    if (!known) {
+        try {
+            known = ask();
+        } catch (const std::exception&) {
+            return true;
+        }
+    }
+    return *known;
+}
+} // namespace
+
 bool RecordSet::canMovePrior() const {
-    return d->state != State::Closed && d->current > 0;
+    if (d->state == State::Closed || !d->cur) return false;
+    return neighbour(d->hasPrior, [this] { return bool(d->order.prior(*d->cur)); });
 }
 bool RecordSet::canMoveNext() const {
-    return d->state != State::Closed && d->current >= 0 && d->current + 1 < d->keys.size();
+    if (d->state == State::Closed || !d->cur) return false;
+    return neighbour(d->hasNext, [this] { return bool(d->order.next(*d->cur)); });
 }
 
 void RecordSet::edit() {
     requireOpen(d->state);
     if (d->editing()) return;
-    if (d->keys.isEmpty()) {
+    if (!d->cur) {
         insert();
         return;
     }
@@ -417,7 +456,6 @@ void RecordSet::edit() {
 void RecordSet::insert() {
     requireOpen(d->state);
     endEdit();
-    d->current = std::max(d->current, 0);
     d->row = QList<QVariant>(d->columns.size());
     d->blobLens = QList<qint64>(d->columns.size(), 0);
     d->startPending(true);
@@ -446,15 +484,12 @@ void RecordSet::post() {
         d->rollback();
         throw;
     }
-    if (d->state == State::Inserting) {
-        d->current = std::clamp(d->current, 0, int(d->keys.size()));
-        d->keys.insert(d->current, key);
-    }
+    if (d->state == State::Inserting) d->cur = d->order.insertBefore(d->cur, key);
     d->state = State::Browsing;
     d->pending.clear();
     d->changed.clear();
     d->modified = false;
-    d->show(d->current, std::move(stored));
+    d->show(d->cur, std::move(stored));
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
 }
@@ -472,7 +507,7 @@ qint64 RecordSet::write(const QList<int>& which) {
                            .arg(table, sets.join(QLatin1Char(','))));
         if (ok) {
             for (int i : which) q.addBindValue(d->boundValue(i));
-            q.addBindValue(d->keys[d->current]);
+            q.addBindValue(d->curKey());
             ok = q.exec();
         }
         if (ok && q.numRowsAffected() != 1) throw EDatabaseError(kPostGone);
@@ -500,8 +535,7 @@ qint64 RecordSet::write(const QList<int>& which) {
                                      .arg(d->pending[district].toString()));
         throw EDatabaseError(text);
     }
-    const qint64 key =
-        d->state == State::Inserting ? q.lastInsertId().toLongLong() : d->keys[d->current];
+    const qint64 key = d->state == State::Inserting ? q.lastInsertId().toLongLong() : d->curKey();
     q.finish();
     return key;
 }
@@ -511,14 +545,12 @@ void RecordSet::cancel() {
     if (!d->editing()) return;
     const bool inserting = d->state == State::Inserting;
     // Leaving an insertion shows the record at its place again, once it is read.
-    const int index =
-        !inserting || d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1);
-    Impl::Row shown = inserting ? d->readAt(d->keys, index) : Impl::Row{};
+    Impl::Row shown = inserting ? d->readAt(d->order, d->cur) : Impl::Row{};
     d->state = State::Browsing;
     d->pending.clear();
     d->changed.clear();
     d->modified = false;
-    if (inserting) d->show(index, std::move(shown));
+    if (inserting) d->show(d->cur, std::move(shown));
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
     if (inserting) Q_EMIT afterScroll();
@@ -530,10 +562,11 @@ void RecordSet::remove() {
         cancel();
         return;
     }
-    if (d->keys.isEmpty()) throw EDatabaseError(kEmpty);
+    if (!d->cur) throw EDatabaseError(kEmpty);
     // The record shown afterwards is the next one, or the one before the last.
-    const int count = int(d->keys.size());
-    const int following = d->current + 1 < count ? d->current + 1 : d->current - 1;
+    std::optional<RecordOrder::Pos> following = d->order.next(*d->cur);
+    if (!following) following = d->order.prior(*d->cur);
+    const qint64 followingKey = following ? d->order.key(*following) : -1;
     d->begin();
     Impl::Row shown;
     try {
@@ -541,23 +574,22 @@ void RecordSet::remove() {
         QSqlQuery q(d->connection.database());
         const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
                                       .arg(quoted(QString::fromUtf8(kRecordTable))));
-        if (ok) q.addBindValue(d->keys[d->current]);
+        if (ok) q.addBindValue(d->curKey());
         if (!ok || !q.exec()) throwDatabaseError(q.lastError());
         if (q.numRowsAffected() != 1) throw EDatabaseError(kDeleteGone);
         q.finish();
-        shown = d->readAt(d->keys, following);
+        shown = d->readAt(d->order, following);
         d->commit();
     } catch (...) {
         d->rollback();
         throw;
     }
-    d->keys.removeAt(d->current);
+    d->order.removed(*d->cur);
     d->state = State::Browsing;
     d->pending.clear();
     d->changed.clear();
     d->modified = false;
-    d->show(d->keys.isEmpty() ? -1 : std::min(d->current, int(d->keys.size()) - 1),
-            std::move(shown));
+    d->show(following ? d->order.find(followingKey) : std::nullopt, std::move(shown));
     Q_EMIT stateChanged();
     Q_EMIT dataChanged();
     Q_EMIT afterScroll();
@@ -566,33 +598,36 @@ void RecordSet::remove() {
 void RecordSet::refresh() {
     requireOpen(d->state);
     endEdit();
-    const qint64 before = d->current >= 0 ? d->keys[d->current] : -1;
-    QList<qint64> keys = d->readKeys();
-    int index = before < 0 ? -1 : int(keys.indexOf(before));
+    const qint64 before = d->curKey();
+    RecordOrder fresh = d->readKeys();
+    std::optional<RecordOrder::Pos> target;
+    if (before >= 0) target = fresh.find(before);
     const QString* gone = nullptr; // what to say when the record shown has gone
-    if (before >= 0 && index < 0) {
+    if (before >= 0 && !target) {
         // The nearest record after it that is still there, else the nearest before it.
-        for (int i = d->current + 1; i < d->keys.size() && index < 0; ++i) {
-            index = int(keys.indexOf(d->keys[i]));
+        for (auto p = d->order.next(*d->cur); p && !target; p = d->order.next(*p)) {
+            target = fresh.find(d->order.key(*p));
             gone = &kShownGoneNext;
         }
-        for (int i = d->current - 1; i >= 0 && index < 0; --i) {
-            index = int(keys.indexOf(d->keys[i]));
+        for (auto p = d->order.prior(*d->cur); p && !target; p = d->order.prior(*p)) {
+            target = fresh.find(d->order.key(*p));
             gone = &kShownGonePrior;
         }
-        if (index < 0 && !keys.isEmpty()) {
-            index = std::clamp(d->current, 0, int(keys.size()) - 1);
-            gone = index < d->current ? &kShownGonePrior : &kShownGoneNext;
+        if (!target && !fresh.isEmpty()) {
+            const int was = d->order.indexOf(*d->cur);
+            const int index = std::clamp(was, 0, fresh.count() - 1);
+            target = fresh.at(index);
+            gone = index < was ? &kShownGonePrior : &kShownGoneNext;
         }
-        if (index < 0) gone = &kShownGoneNone;
-    } else if (index < 0 && !keys.isEmpty()) {
-        index = 0;
+        if (!target) gone = &kShownGoneNone;
+    } else if (!target) {
+        target = fresh.first();
     }
-    Impl::Row shown = d->readAt(keys, index); // nothing changes before the record is read
-    d->keys = std::move(keys);
-    d->show(index, std::move(shown));
+    Impl::Row shown = d->readAt(fresh, target); // nothing changes before the record is read
+    d->order = std::move(fresh);
+    d->show(target, std::move(shown));
     Q_EMIT dataChanged();
-    if (d->current >= 0 ? d->keys[d->current] != before : before >= 0) Q_EMIT afterScroll();
+    if (d->cur ? d->curKey() != before : before >= 0) Q_EMIT afterScroll();
     if (gone) throw EDatabaseError(*gone);
 }
 
@@ -650,12 +685,12 @@ QByteArray RecordSet::readBlob(const QString& column) const {
     requireOpen(d->state);
     const int i = d->require(column);
     if (d->editing() && d->changed[i]) return d->pending[i].toByteArray();
-    if (d->state == State::Inserting || d->current < 0) return QByteArray();
+    if (d->state == State::Inserting || !d->cur) return QByteArray();
     QSqlQuery q(d->connection.database());
     q.setForwardOnly(true);
     const bool ok = q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
                                   .arg(quoted(column), quoted(QString::fromUtf8(kRecordTable))));
-    if (ok) q.addBindValue(d->keys[d->current]);
+    if (ok) q.addBindValue(d->curKey());
     if (!ok || !q.exec()) throwDatabaseError(q.lastError());
     return q.next() ? q.value(0).toByteArray() : QByteArray();
 }

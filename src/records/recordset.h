@@ -9,6 +9,7 @@
 // it was.
 
 #include "records/provider.h"
+#include "records/recordorder.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -50,9 +51,13 @@ public:
     void closeDiscarding();
     State state() const;
     bool isOpen() const { return state() != State::Closed; }
+    // The number of records and the current one's 0-based place (-1 with no record; the
+    // insertion place while inserting). Both count the records before a place, which for
+    // the full list of a large register costs a walk of the file's keys.
     int recordCount() const;
-    int currentIndex() const; // 0-based, -1 with no record; the insertion place while inserting
-    bool isEmpty() const { return recordCount() == 0; }
+    int currentIndex() const;
+    // True when the result holds no record (cheap, unlike recordCount).
+    bool isEmpty() const;
     QString sql() const;
     QVariantMap params() const;
 
@@ -125,8 +130,8 @@ Q_SIGNALS:
     void fieldChanged(const QString& column);
 
 private:
-    // Makes record `index` (valid) current, shows it and runs afterScroll.
-    void moveTo(int index);
+    // Makes the record at `p` current (nothing without one), shows it and runs afterScroll.
+    void moveTo(const std::optional<RecordOrder::Pos>& p);
     // Writes the changed columns `which` of the edited or inserted record (inside the
     // post's transaction) and returns the record's rowid.
     qint64 write(const QList<int>& which);

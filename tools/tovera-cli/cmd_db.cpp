@@ -105,6 +105,16 @@ int runDb(const QStringList& args) {
                 options.drawingMinBytes = 20 * 1024;
                 options.sheetMinBytes = 50 * 1024;
             }
+            // A bar of 40 cells on the error stream, redrawn in place.
+            const int total = options.records;
+            options.progress = [total](int written) {
+                const int cells = total > 0 ? int(qint64(written) * 40 / total) : 40;
+                std::fprintf(stderr, "\r[%s%s] %3d%% %d/%d", QByteArray(cells, '#').constData(),
+                             QByteArray(40 - cells, '.').constData(),
+                             total > 0 ? int(qint64(written) * 100 / total) : 100, written, total);
+                if (written >= total) std::fprintf(stderr, "\n");
+                std::fflush(stderr);
+            };
             createDemo(path, options);
             std::printf("%s: %d records\n", QFileInfo(path).absoluteFilePath().toUtf8().constData(),
                         options.records);

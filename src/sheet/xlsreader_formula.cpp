@@ -1,90 +1,11 @@
 // Token arrays the reader rewrites or inspects: shared formulas turned into ordinary
 // formulas for one cell, and the areas of a print-area name.
 
+#include "sheet/calc_internal.h"
 #include "sheet/xlsreader_internal.h"
 
 namespace tovera::xlsread {
 namespace {
-
-// The payload size of a BIFF8 token at `p` (after its id), or -1 when it is unknown or
-// runs past `end`.
-long payloadSize8(const uint8_t* p, const uint8_t* end) {
-    const uint8_t id = p[0];
-    const long left = long(end - p) - 1;
-    auto need = [&](long n) { return n <= left ? n : -1; };
-    if (id >= 0x03 && id <= 0x16) return 0;
-    switch (id) {
-    case 0x01:
-    case 0x02:
-        return need(4);
-    case 0x17: { // ptgStr
-        if (left < 2) return -1;
-        const long cch = p[1];
-        return need(2 + ((p[2] & 1) ? 2 * cch : cch));
-    }
-    case 0x19: { // ptgAttr
-        if (left < 3) return -1;
-        if (p[1] & 0x04) { // choose: a jump table follows
-            const long n = p[2] | (p[3] << 8);
-            return need(3 + 2 * (n + 1));
-        }
-        return 3;
-    }
-    case 0x1C:
-    case 0x1D:
-        return need(1);
-    case 0x1E:
-        return need(2);
-    case 0x1F:
-        return need(8);
-    default:
-        break;
-    }
-    if (id < 0x20 || id > 0x7F) return -1;
-    switch (id & 0x1F) {
-    case 0x00:
-        return need(7); // ptgArray
-    case 0x01:
-        return need(2); // ptgFunc
-    case 0x02:
-        return need(3); // ptgFuncVar
-    case 0x03:
-        return need(4); // ptgName
-    case 0x04:
-        return need(4); // ptgRef
-    case 0x05:
-        return need(8); // ptgArea
-    case 0x06:
-    case 0x07:
-    case 0x08:
-        return need(6); // ptgMem*
-    case 0x09:
-        return need(2); // ptgMemFunc
-    case 0x0A:
-        return need(4); // ptgRefErr
-    case 0x0B:
-        return need(8); // ptgAreaErr
-    case 0x0C:
-        return need(4); // ptgRefN
-    case 0x0D:
-        return need(8); // ptgAreaN
-    case 0x0E:
-    case 0x0F:
-        return need(2);
-    case 0x19:
-        return need(6); // ptgNameX
-    case 0x1A:
-        return need(6); // ptgRef3d
-    case 0x1B:
-        return need(10); // ptgArea3d
-    case 0x1C:
-        return need(6); // ptgRefErr3d
-    case 0x1D:
-        return need(10); // ptgAreaErr3d
-    default:
-        return -1;
-    }
-}
 
 uint16_t get16(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
@@ -117,7 +38,7 @@ bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArr
     const auto* p = reinterpret_cast<const uint8_t*>(out.constData());
     const uint8_t* end = p + out.size();
     while (p < end) {
-        const long size = payloadSize8(p, end);
+        const long size = calc::tokenPayloadSize(p, end, 8);
         if (size < 0) return false;
         const uint8_t id = *p;
         char* payload = base + (p - reinterpret_cast<const uint8_t*>(out.constData())) + 1;
@@ -148,50 +69,12 @@ bool resolveSharedTokens(const QByteArray& shared, int row, int column, QByteArr
     return true;
 }
 
-namespace {
-
-// The payload size of a BIFF5 token at `p` (after its id), or -1 when it is unknown or runs
-// past `end`.
-long payloadSize5(const uint8_t* p, const uint8_t* end) {
-    const uint8_t id = p[0];
-    const long left = long(end - p) - 1;
-    auto need = [&](long n) { return n <= left ? n : -1; };
-    if (id >= 0x03 && id <= 0x16) return 0;
-    switch (id) {
-    case 0x01:
-    case 0x02:
-        return need(4);
-    case 0x17:
-        return left < 1 ? -1 : need(1 + long(p[1]));
-    case 0x19:
-        if (left < 3) return -1;
-        return (p[1] & 0x04) ? need(3 + 2 * (long(p[2] | (p[3] << 8)) + 1)) : 3;
-    case 0x1C:
-    case 0x1D:
-        return need(1);
-    case 0x1E:
-        return need(2);
-    case 0x1F:
-        return need(8);
-    default:
-        break;
-    }
-    if (id < 0x20 || id > 0x7F) return -1;
-    static const signed char sizes[32] = {7,  2,  3,  14, 3,  6,  6,  6,  6,  2,  3,
-                                          6,  3,  6,  2,  2,  -1, -1, -1, -1, -1, -1,
-                                          -1, -1, -1, 24, 17, 20, 17, 20, -1, -1};
-    const int size = sizes[id & 0x1F];
-    return size < 0 ? -1 : need(size);
-}
-
-} // namespace
-
 bool renumberBiff5Sheets(QByteArray& tokens, const std::vector<bool>& ownSheets,
                          const std::vector<int>& modelSheet) {
     bool changed = false;
     for (qsizetype i = 0; i < tokens.size();) {
         const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData()) + i;
-        const long size = payloadSize5(p, p + (tokens.size() - i));
+        const long size = calc::tokenPayloadSize(p, p + (tokens.size() - i), 5);
         if (size < 0) break;
         const int kind = p[0] >= 0x20 ? (p[0] & 0x1F) : 0;
         if (kind >= 0x1A && kind <= 0x1D) {
@@ -222,7 +105,7 @@ bool tokensNeedExtra(const QByteArray& tokens) {
     const auto* p = reinterpret_cast<const uint8_t*>(tokens.constData());
     const uint8_t* end = p + tokens.size();
     while (p < end) {
-        const long size = payloadSize8(p, end);
+        const long size = calc::tokenPayloadSize(p, end, 8);
         if (size < 0) return true;
         if (*p >= 0x20 && ((*p & 0x1F) == 0x00 || (*p & 0x1F) == 0x06)) return true;
         p += 1 + size;

@@ -2,7 +2,7 @@
 // and of the older versions (BIFF2-5) as the reader keeps them.
 
 #include "sheet/biff.h"
-#include "sheet/calc_internal.h"
+#include "sheet/calc_evaluator.h"
 
 #include <cmath>
 #include <cstring>
@@ -11,7 +11,6 @@ namespace tovera::calc {
 
 namespace {
 
-constexpr size_t kMaxArrayCells = 1'000'000;
 constexpr int kMaxNameDepth = 16;
 
 uint16_t get16(const uint8_t* p) {
@@ -24,184 +23,7 @@ double getF64(const uint8_t* p) {
     return d;
 }
 
-class Evaluator {
-public:
-    Evaluator(Context& ctx, const QByteArray& tokens, const QByteArray& extra)
-        : ctx_(ctx), biff_(ctx.book.biffVersion), tokens_(tokens), extra_(extra),
-          stack_(ctx.stacks[size_t(std::min(ctx.depth, 17))]),
-          args_(ctx.argBuffers[size_t(std::min(ctx.depth, 17))]) {
-        stack_.clear();
-    }
-
-    std::optional<Value> run();
-
-private:
-    bool step(const uint8_t* p, long size);
-    bool pushRef(const uint8_t* payload, int base, bool arrayClass);
-    bool callFunction(int id, int argc);
-    bool callByName(Args& args);
-    bool pushName(int index);
-    bool arrayConstant();
-    Value pop() {
-        Value v = std::move(stack_.back());
-        stack_.pop_back();
-        return v;
-    }
-    Value binary(uint8_t op, const Value& a, const Value& b);
-    Value unary(uint8_t op, const Value& a);
-
-    Context& ctx_;
-    int biff_;
-    const QByteArray& tokens_;
-    const QByteArray& extra_;
-    qsizetype extraPos_ = 0;
-    std::vector<Value>& stack_;
-    Args& args_;
-};
-
 } // namespace
-
-namespace {
-
-Value refToArray(Context& ctx, const Value& v) {
-    if (v.kind != Value::Ref) return v;
-    if (v.areas || v.area.firstSheet != v.area.lastSheet) return Value::err(kValue);
-    const Area& a = v.area;
-    const size_t n = size_t(a.rows()) * size_t(a.columns());
-    if (n > kMaxArrayCells) return Value::err(kValue);
-    std::vector<Value> values(n);
-    for (int r = 0; r < a.rows(); ++r)
-        for (int c = 0; c < a.columns(); ++c) {
-            Value x =
-                cellValue(ctx.book, a.firstSheet, a.range.firstRow + r, a.range.firstColumn + c);
-            values[size_t(r) * size_t(a.columns()) + size_t(c)] = std::move(x);
-        }
-    return makeArray(a.rows(), a.columns(), std::move(values));
-}
-
-// Calls `op` on the elements of two arrays (a scalar or a one-row or one-column array
-// stretches); positions outside both shapes give #N/A.
-template <typename Op> Value elementwise(const Value& a, const Value& b, Op&& op) {
-    auto dims = [](const Value& v, int& r, int& c) {
-        if (v.kind == Value::Array) {
-            r = v.matrix->rows;
-            c = v.matrix->columns;
-        } else {
-            r = c = 1;
-        }
-    };
-    int ar, ac, br, bc;
-    dims(a, ar, ac);
-    dims(b, br, bc);
-    const int rows = std::max(ar, br), columns = std::max(ac, bc);
-    auto elem = [](const Value& v, int vr, int vc, int r, int c, bool& ok) -> Value {
-        if (v.kind != Value::Array) return v;
-        const int rr = vr == 1 ? 0 : r, cc = vc == 1 ? 0 : c;
-        if (rr >= vr || cc >= vc) {
-            ok = false;
-            return {};
-        }
-        return v.matrix->at(rr, cc);
-    };
-    std::vector<Value> out;
-    out.reserve(size_t(rows) * size_t(columns));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            bool ok = true;
-            Value x = elem(a, ar, ac, r, c, ok);
-            Value y = elem(b, br, bc, r, c, ok);
-            out.push_back(ok ? op(x, y) : Value::err(kNA));
-        }
-    return makeArray(rows, columns, std::move(out));
-}
-
-Value scalarBinary(uint8_t op, const Value& a, const Value& b) {
-    if (op == 0x08) { // &
-        const Value x = toText(a);
-        if (x.isError()) return x;
-        const Value y = toText(b);
-        if (y.isError()) return y;
-        if (x.text.size() + y.text.size() > 32767) return Value::err(kValue);
-        return Value::str(x.text + y.text);
-    }
-    if (op >= 0x09 && op <= 0x0E) { // comparisons
-        if (a.isError()) return a;
-        if (b.isError()) return b;
-        const int c = compareValues(a, b);
-        switch (op) {
-        case 0x09:
-            return Value::boolean_(c < 0);
-        case 0x0A:
-            return Value::boolean_(c <= 0);
-        case 0x0B:
-            return Value::boolean_(c == 0);
-        case 0x0C:
-            return Value::boolean_(c >= 0);
-        case 0x0D:
-            return Value::boolean_(c > 0);
-        default:
-            return Value::boolean_(c != 0);
-        }
-    }
-    const Value x = toNumber(a);
-    if (x.isError()) return x;
-    const Value y = toNumber(b);
-    if (y.isError()) return y;
-    double r = 0;
-    switch (op) {
-    case 0x03:
-        r = x.number + y.number;
-        break;
-    case 0x04:
-        r = x.number - y.number;
-        break;
-    case 0x05:
-        r = x.number * y.number;
-        break;
-    case 0x06:
-        if (y.number == 0) return Value::err(kDiv0);
-        r = x.number / y.number;
-        break;
-    case 0x07:
-        if (x.number == 0 && y.number == 0) return Value::err(kNum);
-        if (x.number == 0 && y.number < 0) return Value::err(kDiv0);
-        r = std::pow(x.number, y.number);
-        break;
-    default:
-        return Value::err(kValue);
-    }
-    if (!std::isfinite(r)) return Value::err(kNum);
-    return Value::num(r);
-}
-
-} // namespace
-
-Value Evaluator::binary(uint8_t op, const Value& a, const Value& b) {
-    const bool arrays = ctx_.arrayMode || a.kind == Value::Array || b.kind == Value::Array ||
-                        (a.kind == Value::Ref && a.arrayForm) ||
-                        (b.kind == Value::Ref && b.arrayForm);
-    if (!arrays) return scalarBinary(op, toScalar(ctx_, a), toScalar(ctx_, b));
-    const Value x = refToArray(ctx_, a), y = refToArray(ctx_, b);
-    if (x.kind != Value::Array && y.kind != Value::Array)
-        return scalarBinary(op, toScalar(ctx_, x), toScalar(ctx_, y));
-    return elementwise(x, y,
-                       [op](const Value& p, const Value& q) { return scalarBinary(op, p, q); });
-}
-
-Value Evaluator::unary(uint8_t op, const Value& a) {
-    auto one = [op](const Value& v) -> Value {
-        if (op == 0x12) return v; // unary plus leaves the value as it is
-        const Value n = toNumber(v);
-        if (n.isError()) return n;
-        return Value::num(op == 0x13 ? -n.number : n.number / 100);
-    };
-    const bool arrays =
-        ctx_.arrayMode || a.kind == Value::Array || (a.kind == Value::Ref && a.arrayForm);
-    if (!arrays) return one(toScalar(ctx_, a));
-    const Value x = refToArray(ctx_, a);
-    if (x.kind != Value::Array) return one(toScalar(ctx_, x));
-    return elementwise(x, Value(), [&one](const Value& p, const Value&) { return one(p); });
-}
 
 bool Evaluator::pushRef(const uint8_t* q, int base, bool arrayClass) {
     Area area;
@@ -537,96 +359,6 @@ bool Evaluator::step(const uint8_t* p, long size) {
     default:
         return false;
     }
-}
-
-namespace {
-
-// True when the function takes argument `i` as a reference.
-bool takesReference(const FunctionInfo& f, int i) {
-    return (f.refArgs >> std::min(i, 31)) & 1u;
-}
-
-} // namespace
-
-bool Evaluator::callFunction(int id, int argc) {
-    if (int(stack_.size()) < argc) return false;
-    Args& args = args_;
-    args.resize(static_cast<size_t>(argc));
-    for (int i = argc - 1; i >= 0; --i) args[size_t(i)] = pop();
-    if (id == 255) return callByName(args);
-    const FunctionInfo* f = functionById(id);
-    if (!f || !f->impl) {
-        ctx_.reason = f ? QString::fromLatin1(f->name) : QStringLiteral("function #%1").arg(id);
-        return false;
-    }
-    if (f->isVolatile) ctx_.volatileUsed = true;
-    bool lift = false;
-    for (int i = 0; i < argc; ++i) {
-        Value& a = args[size_t(i)];
-        if (takesReference(*f, i)) continue;
-        if (a.kind == Value::Ref) {
-            if (ctx_.arrayMode || a.arrayForm) {
-                a = refToArray(ctx_, a);
-            } else {
-                a = toScalar(ctx_, a);
-                continue;
-            }
-        }
-        if (a.kind == Value::Array) lift = true;
-    }
-    if (!lift) {
-        Value r = f->impl(ctx_, args);
-        if (ctx_.unsupported) return false;
-        stack_.push_back(std::move(r));
-        return true;
-    }
-    // A function of single values given arrays: called for each element.
-    int rows = 1, columns = 1;
-    for (int i = 0; i < argc; ++i)
-        if (!takesReference(*f, i) && args[size_t(i)].kind == Value::Array) {
-            rows = std::max(rows, args[size_t(i)].matrix->rows);
-            columns = std::max(columns, args[size_t(i)].matrix->columns);
-        }
-    std::vector<Value> out;
-    out.reserve(size_t(rows) * size_t(columns));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            Args one = args;
-            bool ok = true;
-            for (int i = 0; i < argc; ++i) {
-                Value& a = one[size_t(i)];
-                if (takesReference(*f, i) || a.kind != Value::Array) continue;
-                const Matrix& m = *a.matrix;
-                const int rr = m.rows == 1 ? 0 : r, cc = m.columns == 1 ? 0 : c;
-                if (rr >= m.rows || cc >= m.columns) {
-                    ok = false;
-                    break;
-                }
-                a = m.at(rr, cc);
-            }
-            out.push_back(ok ? f->impl(ctx_, one) : Value::err(kNA));
-            if (ctx_.unsupported) return false;
-        }
-    stack_.push_back(makeArray(rows, columns, std::move(out)));
-    return true;
-}
-
-bool Evaluator::callByName(Args& args) {
-    if (args.empty() || args.front().kind != Value::FuncName) return false;
-    QString name = args.front().text;
-    if (name.startsWith(QLatin1String("_xlfn."), Qt::CaseInsensitive)) name = name.mid(6);
-    const FunctionImpl impl = functionByName(name);
-    if (!impl) {
-        ctx_.reason = name;
-        return false;
-    }
-    args.erase(args.begin());
-    for (Value& a : args)
-        if (a.kind == Value::Ref && !ctx_.arrayMode) a = toScalar(ctx_, a);
-    Value r = impl(ctx_, args);
-    if (ctx_.unsupported) return false;
-    stack_.push_back(std::move(r));
-    return true;
 }
 
 std::optional<Value> evaluateTokens(Context& ctx, const QByteArray& tokens,

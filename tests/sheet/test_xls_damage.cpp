@@ -8,26 +8,19 @@
 #include "sheet/xlsreader.h"
 #include "sheet/xlsreader_cells.h"
 
+#include "corpus_support.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 using namespace tovera;
+using tovera::testing::workbookFiles;
 
 namespace {
-
-QStringList workbookFiles() {
-    QStringList out;
-    for (const char* folder : {"/xls-corpus", "/sample-sheets"}) {
-        QDir dir(QStringLiteral(TOVERA_SHARED) + QLatin1String(folder));
-        for (const QString& name : dir.entryList({QStringLiteral("*.xls")}, QDir::Files))
-            out.append(dir.filePath(name));
-    }
-    return out;
-}
 
 // The directory entries named "Workbook" or "Book" of a compound file: the byte offsets
 // of their stream-size fields.

@@ -10,22 +10,15 @@
 #include "sheet/xlsreader_cells.h"
 #include "sheet/xlswriter.h"
 
+#include "corpus_support.h"
+
 #include <QDir>
 #include <QTest>
 
 using namespace tovera;
+using tovera::testing::workbookFiles;
 
 namespace {
-
-QStringList workbookFiles() {
-    QStringList out;
-    for (const char* folder : {"/xls-corpus", "/sample-sheets"}) {
-        QDir dir(QStringLiteral(TOVERA_SHARED) + QLatin1String(folder));
-        for (const QString& name : dir.entryList({QStringLiteral("*.xls")}, QDir::Files))
-            out.append(dir.filePath(name));
-    }
-    return out;
-}
 
 bool holdsKeptParts(const Workbook& b) {
     if (!b.keptDrawingGroup.empty() || !b.keptGlobals.empty() || b.protection.on) return true;

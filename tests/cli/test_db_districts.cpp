@@ -1,7 +1,8 @@
 // `tovera-cli db districts`: the built command run against real store files.
 
+#include "cli_run.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -10,23 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"), args);
-    Run run;
-    if (!process.waitForFinished(60000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QStringList lines(const QString& text) {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -1,29 +1,13 @@
 // The import and export commands of tovera-cli, run as the user runs them.
 
+#include "cli_run.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"), args);
-    Run run;
-    if (!process.waitForFinished(120000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QString sample(const char* name) {
     return QStringLiteral(TOVERA_SHARED "/mdb-samples/") + QString::fromUtf8(name);

@@ -1,5 +1,7 @@
 #include "drawing/comma_locale.h"
 
+#include "cli_run.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -10,25 +12,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-Run cli(const QStringList& args,
-        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"), args);
-    Run run;
-    if (!process.waitForFinished(60000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -75,7 +58,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         const Run run = cli(args);
         QCOMPARE(run.status, 2);
-        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.bytes.isEmpty());
         QVERIFY(!run.err.trimmed().isEmpty());
     }
 
@@ -83,7 +66,7 @@ private Q_SLOTS:
         const Run run = cli({"plan", "dump"});
         QCOMPARE(run.status, 0);
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
+        const QJsonDocument doc = QJsonDocument::fromJson(run.bytes, &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         const QJsonObject top = doc.object();
         QCOMPARE(top.value("steps").toArray().size(), 0);
@@ -115,7 +98,7 @@ private Q_SLOTS:
                                          "\"extraLines1F\"", "\"boxes3F\""};
         qsizetype at = -1;
         for (const QByteArray& key : order) {
-            const qsizetype next = run.out.indexOf(key);
+            const qsizetype next = run.bytes.indexOf(key);
             QVERIFY2(next > at, key.constData());
             at = next;
         }
@@ -130,7 +113,7 @@ private Q_SLOTS:
         const Run run = cli({"plan", "dump", "--file", drawing, "--file", other, "--file",
                              dir.filePath("missing.hbd"), "--stored", drawing});
         QCOMPARE(run.status, 0);
-        const QJsonObject top = QJsonDocument::fromJson(run.out).object();
+        const QJsonObject top = QJsonDocument::fromJson(run.bytes).object();
         const QJsonArray steps = top.value("steps").toArray();
         QCOMPARE(steps.size(), 4);
         const QStringList readers = {"file", "file", "file", "stored"};
@@ -171,21 +154,21 @@ private Q_SLOTS:
         const Run run = cli({"plan", "dump", "--file", drawing}, env);
         QCOMPARE(run.status, 0);
         const QJsonObject boxes =
-            QJsonDocument::fromJson(run.out).object().value("areaBoxes").toObject();
+            QJsonDocument::fromJson(run.bytes).object().value("areaBoxes").toObject();
         QCOMPARE(boxes.value("F1").toString(), QStringLiteral("  120.50"));
         QCOMPARE(boxes.value("F2").toString(), QStringLiteral("   30.00"));
         QCOMPARE(boxes.value("F3").toString(), QStringLiteral("    0.00"));
         QCOMPARE(boxes.value("ken").toString(), QStringLiteral("    1.82"));
         QCOMPARE(boxes.value("total").toString(), QStringLiteral("  150.50"));
         const QJsonObject model =
-            QJsonDocument::fromJson(run.out).object().value("model").toObject();
+            QJsonDocument::fromJson(run.bytes).object().value("model").toObject();
         QCOMPARE(model.value("kenLength").toDouble(), 1.82);
     }
 
     void dumpMissingStoredFile() {
         const Run run = cli({"plan", "dump", "--stored", "/no/such/folder/zumen.bin"});
         QCOMPARE(run.status, 1);
-        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.bytes.isEmpty());
         QVERIFY(run.err.contains("zumen.bin"));
     }
 
@@ -283,7 +266,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, printed);
         const Run run = cli({"match", name, pattern});
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, printed);
+        QCOMPARE(run.bytes, printed);
     }
 };
 

@@ -1,11 +1,12 @@
 // The drawing readers through the command: `plan dump` over the drawing files of the
 // reader tests, read as files and as stored drawings, one read after another on one model.
 
+#include "cli_run.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,11 +18,9 @@ QString drawing(const char* name) {
 
 // Runs `tovera-cli plan dump` with `sources` and returns its JSON (empty on failure).
 QJsonObject dump(const QStringList& sources) {
-    QProcess process;
-    process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"),
-                  QStringList{QStringLiteral("plan"), QStringLiteral("dump")} + sources);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) return {};
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const Run run = cli(QStringList{QStringLiteral("plan"), QStringLiteral("dump")} + sources);
+    if (run.status != 0) return {};
+    return QJsonDocument::fromJson(run.bytes).object();
 }
 
 QJsonObject step(const QJsonObject& d, int k) {

@@ -6,6 +6,8 @@
 #include "sheet/xlsreader.h"
 #include "sheet/xlswriter.h"
 
+#include "cli_run.h"
+
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
@@ -18,26 +20,8 @@ using namespace tovera;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TOVERA_BIN_DIR "/tovera-cli"), args);
-    Run run;
-    if (!process.waitForFinished(60000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 QString tool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000)) return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return runProgram(program, args).out;
 }
 
 // `text` without any white space (ideographic spaces included).

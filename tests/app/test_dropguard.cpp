@@ -57,6 +57,32 @@ bool dragAndDrop(QWidget* target, const QMimeData& data) {
     return enter.isAccepted() || move.isAccepted() || drop.isAccepted();
 }
 
+// Sends a mouse event of `type` at `at` (viewport coordinates) to `viewport`: `button` the one
+// that changed, `held` those down afterwards.
+void sendMouse(QWidget* viewport, QEvent::Type type, QPoint at, Qt::MouseButton button,
+               Qt::MouseButtons held) {
+    QMouseEvent event(type, at, viewport->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+// The centre of the text cursor at `position` in `edit`.
+template <typename Edit> QPoint cursorPoint(Edit* edit, int position) {
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(position);
+    return edit->cursorRect(cursor).center();
+}
+
+// Presses the left button at `from` in the viewport of `edit`, moves to `to` with it held and
+// lets it go there. Returns whether a drag object appeared under `edit` before the release.
+bool pressMoveRelease(QAbstractScrollArea* edit, QPoint from, QPoint to) {
+    QWidget* viewport = edit->viewport();
+    sendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    const bool dragged = !edit->findChildren<QDrag*>().isEmpty();
+    sendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    return dragged;
+}
+
 QString shownText(QWidget* box) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) return line->text();
     if (auto* memo = qobject_cast<QPlainTextEdit*>(box)) return memo->toPlainText();
@@ -239,24 +265,10 @@ void TestDropGuard::memoStartsNoDrag() {
     QCOMPARE(memo->toPlainText(), QStringLiteral("東側に増築あり"));
     memo->setFocus();
     memo->selectAll();
-    QWidget* viewport = memo->viewport();
-    QTextCursor inside = memo->textCursor();
-    inside.setPosition(2);
-    const QPoint from = memo->cursorRect(inside).center();
+    const QPoint from = cursorPoint(memo, 2);
     const QPoint to = from + QPoint(QApplication::startDragDistance() + 30, 0);
-
     // Whether a drag was started: a drag object appears under the memo.
-    QMouseEvent press(QEvent::MouseButtonPress, from, viewport->mapToGlobal(from), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &press);
-    QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
-    const bool dragged = !memo->findChildren<QDrag*>().isEmpty();
-    QMouseEvent release(QEvent::MouseButtonRelease, to, viewport->mapToGlobal(to), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &release);
-    QVERIFY(!dragged);
+    QVERIFY(!pressMoveRelease(memo, from, to));
     // The press placed the cursor and the move selected from there, as in a box that
     // never drags.
     QCOMPARE(memo->textCursor().anchor(), 2);
@@ -275,25 +287,12 @@ void TestDropGuard::helpViewerStartsNoDrag() {
     QTextBrowser* browser = run_->help.browser();
     QVERIFY(browser && browser->isVisible());
     browser->selectAll();
-    QWidget* viewport = browser->viewport();
-    QTextCursor inside = browser->textCursor();
-    inside.setPosition(3);
-    const QPoint from = browser->cursorRect(inside).center();
+    const QPoint from = cursorPoint(browser, 3);
     const QPoint to = from + QPoint(QApplication::startDragDistance() + 30, 0);
-    QMouseEvent press(QEvent::MouseButtonPress, from, viewport->mapToGlobal(from), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &press);
-    QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
-    const bool dragged = !browser->findChildren<QDrag*>().isEmpty();
-    QMouseEvent release(QEvent::MouseButtonRelease, to, viewport->mapToGlobal(to), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &release);
-    QVERIFY(!dragged);
+    QVERIFY(!pressMoveRelease(browser, from, to));
     QMimeData text;
     text.setText(QStringLiteral("外から"));
-    QVERIFY(!dragAndDrop(viewport, text));
+    QVERIFY(!dragAndDrop(browser->viewport(), text));
 }
 
 void TestDropGuard::pressInAScrolledSelectionStaysPut() {
@@ -308,17 +307,11 @@ void TestDropGuard::pressInAScrolledSelectionStaysPut() {
     memo->selectAll();
     memo->verticalScrollBar()->setValue(0);
     QWidget* viewport = memo->viewport();
-    QTextCursor inside = memo->textCursor();
-    inside.setPosition(1);
-    const QPoint from = memo->cursorRect(inside).center();
+    const QPoint from = cursorPoint(memo, 1);
     const QPoint to = from + QPoint(QApplication::startDragDistance() + 20, 0);
-    QMouseEvent press(QEvent::MouseButtonPress, from, viewport->mapToGlobal(from), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &press);
+    sendMouse(viewport, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     QCOMPARE(memo->verticalScrollBar()->value(), 0);
-    QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
+    sendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
     QVERIFY(memo->findChildren<QDrag*>().isEmpty());
     QCOMPARE(memo->textCursor().anchor(), 1);
     QVERIFY(memo->textCursor().position() > 1);

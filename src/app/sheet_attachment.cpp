@@ -12,7 +12,6 @@
 #include "widgets/statusbar.h"
 
 #include <QAbstractButton>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <cstring>
 #include <new>
@@ -113,14 +112,7 @@ void SheetAttachment::InspectorBar2ItemClick(int panel, int item) {
 
 void SheetAttachment::ToolbarButton974Click() {
     // The open dialog keeps the filter of its last use here.
-    const QString path = dialogs_.openFile(FileDialogRequest{});
-    if (path.isEmpty()) return;
-    if (!QFileInfo(path).isFile()) {
-        dialogs_.message(QStringLiteral("そのシートはありません!"));
-        return;
-    }
-    int16_t fileType = 0;
-    sheet_.F5Book1->LoadWorkbookFile(path, fileType);
+    if (openSheetFile(sheet_, dialogs_, FileDialogRequest{}).isEmpty()) return;
     registerSheetFile();
 }
 

@@ -41,6 +41,18 @@ QString sheetSavePath(const QString& chosen) {
     return chosen + QStringLiteral(".xls");
 }
 
+QString openSheetFile(SheetPage& sheet, Dialogs& dialogs, const FileDialogRequest& request) {
+    const QString path = dialogs.openFile(request);
+    if (path.isEmpty()) return {};
+    if (!QFileInfo(path).isFile()) {
+        dialogs.message(QStringLiteral("そのシートはありません!"));
+        return {};
+    }
+    int16_t fileType = 0;
+    sheet.F5Book1->LoadWorkbookFile(path, fileType);
+    return path;
+}
+
 SheetOps::SheetOps(SheetPage& sheet, BasicPage& basic, QLineEdit& exfile, GaugeStatusBar& status,
                    Dialogs& dialogs, QObject* parent)
     : QObject(parent), sheet_(sheet), basic_(basic), exfile_(exfile), status_(status),
@@ -78,14 +90,8 @@ void SheetOps::showStatus(const QString& text) {
 void SheetOps::loadSheet() {
     FileDialogRequest request;
     request.filter = sheetOpenFilter();
-    const QString path = dialogs_.openFile(request);
+    const QString path = openSheetFile(sheet_, dialogs_, request);
     if (path.isEmpty()) return;
-    if (!QFileInfo(path).isFile()) {
-        dialogs_.message(QStringLiteral("そのシートはありません!"));
-        return;
-    }
-    int16_t fileType = 0;
-    sheet_.F5Book1->LoadWorkbookFile(path, fileType);
     sheet_.applySheetViewSettings();
     exfile_.setText(path);
     showStatus(path + QStringLiteral("(明細)を読込みました。"));

@@ -16,6 +16,7 @@ class BasicPage;
 class Dialogs;
 class GaugeStatusBar;
 class SheetPage;
+struct FileDialogRequest;
 
 // The file filters of the sheet dialogs, as the dialog takes them.
 QString sheetOpenFilter();
@@ -24,6 +25,11 @@ QString sheetSaveFilter();
 // The file a sheet is saved to for the name chosen in the save dialog: ".xls" is appended
 // unless the name already ends in ".xls" in any letter case.
 QString sheetSavePath(const QString& chosen);
+
+// Open dialog of `request`, then the chosen workbook is loaded into the sheet page's control.
+// Returns its path; empty after a cancel, and for a file that is not there (the dialogs then
+// said "そのシートはありません!"). Raises EOleException for a file the control cannot read.
+QString openSheetFile(SheetPage& sheet, Dialogs& dialogs, const FileDialogRequest& request);
 
 class SheetOps : public QObject {
     Q_OBJECT

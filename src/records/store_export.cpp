@@ -21,6 +21,16 @@ QString quotedField(const QString& text) {
            QLatin1Char('"');
 }
 
+// Text for a field of a text column: a text that begins with "=", "+", "-", "@", a tab or a
+// carriage return gets a leading apostrophe, so that a spreadsheet program opening the file
+// shows it as text instead of running it as a formula.
+QString textField(const QString& text) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        return quotedField(QLatin1Char('\'') + text);
+    return quotedField(text);
+}
+
 QString field(const ColumnDef& def, const QVariant& value) {
     if (value.isNull()) return QString();
     switch (def.kind) {
@@ -32,12 +42,12 @@ QString field(const ColumnDef& def, const QVariant& value) {
     case ColumnKind::Date: {
         const QDateTime d = parseStoredDate(value.toString());
         return d.isValid() ? d.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
-                           : quotedField(value.toString());
+                           : textField(value.toString());
     }
     case ColumnKind::Text:
         break;
     }
-    return quotedField(value.toString());
+    return textField(value.toString());
 }
 
 } // namespace

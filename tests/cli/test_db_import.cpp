@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +53,39 @@ private Q_SLOTS:
         QCOMPARE(again.status, 1);
         QVERIFY2(again.err.contains(QStringLiteral("既にあります")), qPrintable(again.err));
         QCOMPARE(cli({"db", "export", store, csv}).status, 1);
+    }
+
+    // A register's text that a spreadsheet program would run as a formula is exported as
+    // text; a dash inside a text, numbers (a negative one too) and dates stay as they are.
+    void exportKeepsFormulasOut() {
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("評価調書.mdb"));
+        QCOMPARE(cli({"db", "demo", store, "--records", "1"}).status, 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "hostile");
+            db.setDatabaseName(store);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY2(q.exec(QStringLiteral(
+                         "UPDATE 基本データ SET 所有者氏名 = '=HYPERLINK(\"http://x\",\"y\")', "
+                         "所有者住所 = '+81 3', 所在地番 = '-1+2', 備考 = '@SUM(A1)', "
+                         "構造 = char(9) || '木造', 種類 = char(13) || '居宅', 家屋番号 = '12-3', "
+                         "床面積 = -5.5, 日付 = '2024-03-01 00:00:00'")),
+                     qPrintable(q.lastError().text()));
+            QCOMPARE(q.numRowsAffected(), 1);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("hostile"));
+        const QString csv = dir.filePath(QStringLiteral("records.csv"));
+        QCOMPARE(cli({"db", "export", store, csv}).status, 0);
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString line = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n")).value(1);
+        for (const char* expected :
+             {",\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",", ",\"'+81 3\",", ",\"'-1+2\",",
+              ",\"'@SUM(A1)\",", ",\"'\t木造\",", ",\"'\r居宅\",", ",\"12-3\",", ",-5.5,",
+              ",2024/03/01 00:00:00,"})
+            QVERIFY2(line.contains(QString::fromUtf8(expected)),
+                     qPrintable(QString::fromUtf8(expected) + QStringLiteral(" in ") + line));
     }
 
     void refusals_data() {

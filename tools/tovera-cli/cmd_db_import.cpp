@@ -25,7 +25,10 @@ void onInterrupt(int) {
 
 int usage() {
     return fail(2, QStringLiteral("usage: tovera-cli db import ACCESS.mdb STORE | db export STORE "
-                                  "OUT.csv | db tables ACCESS.mdb"));
+                                  "OUT.csv | db tables ACCESS.mdb\n"
+                                  "  export: a text field beginning with = + - @ tab or CR gets a "
+                                  "leading ' so that spreadsheets show it as text; numbers and "
+                                  "dates are written as they are"));
 }
 
 // Lists the user tables of an Access file with their columns, reading every row, so that

@@ -25,6 +25,8 @@ const char* const kUsage =
     "  db demo PATH [--records N]\n"
     "  db districts PATH [--add NAME... | --remove NAME...]\n"
     "  db import ACCESS.mdb STORE | db export STORE OUT.csv | db tables ACCESS.mdb\n"
+    "    (export: a text field beginning with = + - @ tab or CR gets a leading ' so that\n"
+    "     spreadsheets show it as text; numbers and dates are written as they are)\n"
     "  sheet cells [--salvage] FILE | sheet text FILE | sheet convert IN OUT | sheet pdf IN "
     "OUT.pdf\n"
     "  sheet records FILE\n"

@@ -34,6 +34,16 @@ void showStandardError(Dialogs& dialogs, const std::exception& error) {
     dialogs.error(errorDialogText(text));
 }
 
+void callShowingErrors(Dialogs& dialogs, const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showStandardError(dialogs, error);
+    } catch (...) {
+        dialogs.error(errorDialogText(QStringLiteral("不明なエラー")));
+    }
+}
+
 QFont windowFont() {
     static const bool mapped = [] {
         const QStringList targets{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),

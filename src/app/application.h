@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFont>
 #include <exception>
+#include <functional>
 
 namespace tovera {
 
@@ -32,6 +33,11 @@ private:
 
 // Shows `error` in the standard error dialog with the text rules of errorDialogText.
 void showStandardError(Dialogs& dialogs, const std::exception& error);
+
+// Calls `handler`; an error it raises ends there and is shown in the standard error dialog
+// of `dialogs`, as notify shows it. For handlers that Qt calls in the middle of its own work,
+// such as drops, which an error must never unwind.
+void callShowingErrors(Dialogs& dialogs, const std::function<void()>& handler);
 
 // The window's font, "ＭＳ Ｐゴシック" 12 px. The first call maps that family (and its
 // Latin name) to the installed metric-compatible IPA P Gothic.

@@ -1,5 +1,6 @@
 #include "app/page_drawing.h"
 
+#include "app/application.h"
 #include "drawing/readers.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -253,9 +254,13 @@ void DrawingPage::installDrops(QByteArray& droppedDrawing, FlatEdit& zmfile,
     droppedDrawing_ = &droppedDrawing;
     zmfile_ = &zmfile;
     dragSources_ = lists;
-    FileDrop4 = new FileDrop(FlatTabControl1, [this] { FileDrop4Drop(); });
+    FileDrop4 = new FileDrop(FlatTabControl1,
+                             [this] { callShowingErrors(dialogs_, [this] { FileDrop4Drop(); }); });
     new InsideDrop(
-        PaintBox1, lists, [this](ShellList* source) { PaintBox1DragDrop(source); },
+        PaintBox1, lists,
+        [this](ShellList* source) {
+            callShowingErrors(dialogs_, [&] { PaintBox1DragDrop(source); });
+        },
         [this](ShellList* source) { return PaintBox1DragOver(source); });
 }
 

@@ -1,5 +1,6 @@
 #include "app/page_sheet.h"
 
+#include "app/application.h"
 #include "platform/dialogs.h"
 #include "platform/namematch.h"
 #include "widgets/filedrop.h"
@@ -37,8 +38,11 @@ SheetPage::SheetPage(QWidget* page, QObject* parent) : QObject(parent) {
 
 void SheetPage::installDrops(Dialogs& dialogs, const QList<ShellList*>& lists) {
     dialogs_ = &dialogs;
-    FileDrop3 = new FileDrop(F5Book1, [this] { FileDrop3Drop(); });
-    new InsideDrop(F5Book1, lists, [this](ShellList* source) { F5Book1DragDrop(source); });
+    FileDrop3 = new FileDrop(F5Book1,
+                             [this] { callShowingErrors(*dialogs_, [this] { FileDrop3Drop(); }); });
+    new InsideDrop(F5Book1, lists, [this](ShellList* source) {
+        callShowingErrors(*dialogs_, [&] { F5Book1DragDrop(source); });
+    });
 }
 
 void SheetPage::FileDrop3Drop() {

@@ -226,8 +226,12 @@ void Tovmain::installDrops() {
     const QList<ShellList*> lists{sheetPage_->ShellListView1, drawingPage_->ShellListView2};
     sheetPage_->installDrops(dialogs_, lists);
     drawingPage_->installDrops(droppedDrawing_, *zmfile, lists);
-    new InsideDrop(BitBtn3, lists, [this](ShellList* source) { BitBtn3DragDrop(source); });
-    new InsideDrop(BitBtn4, lists, [this](ShellList* source) { BitBtn4DragDrop(source); });
+    new InsideDrop(BitBtn3, lists, [this](ShellList* source) {
+        callShowingErrors(dialogs_, [&] { BitBtn3DragDrop(source); });
+    });
+    new InsideDrop(BitBtn4, lists, [this](ShellList* source) {
+        callShowingErrors(dialogs_, [&] { BitBtn4DragDrop(source); });
+    });
 }
 
 void Tovmain::BitBtn3DragDrop(const ShellList* source) {

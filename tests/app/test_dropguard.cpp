@@ -145,6 +145,8 @@ private Q_SLOTS:
     void boxesBuiltLaterRefuseDrops();
     void dropTargetsStillTakeTheirDrops();
     void partOfADropTargetHandsTheDragOn();
+    void dropErrorsEndAtTheHandler_data();
+    void dropErrorsEndAtTheHandler();
     void memoStartsNoDrag();
     void helpViewerStartsNoDrag();
     void pressInAScrolledSelectionStaysPut();
@@ -257,6 +259,36 @@ void TestDropGuard::partOfADropTargetHandsTheDragOn() {
     QCOMPARE(run_->dialogs.shown.size(), size_t(1));
     QVERIFY2(run_->dialogs.messages().first().contains(QStringLiteral("plan.xls")),
              qPrintable(run_->dialogs.messages().first()));
+}
+
+void TestDropGuard::dropErrorsEndAtTheHandler_data() {
+    QTest::addColumn<bool>("drawing");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shows");
+    QTest::newRow("workbook the reader refuses") << false << "plan.xls"
+                                                 << "plan.xls";
+    QTest::newRow("drawing that cannot be opened") << true << "gone.hbd"
+                                                   << "ファイルが見つかりません";
+}
+
+void TestDropGuard::dropErrorsEndAtTheHandler() {
+    QFETCH(bool, drawing);
+    QFETCH(QString, name);
+    QFETCH(QString, shows);
+    auto* app = static_cast<TovApplication*>(qApp);
+    const int caught = app->caughtErrors();
+    QWidget* target = drawing ? static_cast<QWidget*>(w_->drawingPage().FlatTabControl1)
+                              : w_->sheetPage().F5Book1;
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(run_->path(name))});
+    QVERIFY(dragAndDrop(target, files));
+    // The drop's own handler showed the error: nothing unwound through the drop's delivery
+    // to the application's last catch.
+    QCOMPARE(app->caughtErrors(), caught);
+    QCOMPARE(run_->dialogs.shown.size(), size_t(1));
+    QCOMPARE(run_->dialogs.shown.front().kind, ScriptedDialogs::Shown::Error);
+    QVERIFY2(run_->dialogs.shown.front().text.contains(shows),
+             qPrintable(run_->dialogs.shown.front().text));
 }
 
 void TestDropGuard::memoStartsNoDrag() {

@@ -1,6 +1,8 @@
 #include "widgets/qtdialogs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -79,7 +81,12 @@ QString WidgetDialogs::runFileDialog(Shared& shared, const FileDialogRequest& re
             name->clear();
     }
     if (!shared.lastFile.isEmpty()) dialog->selectFile(shared.lastFile);
-    if (dialog->exec() != QDialog::Accepted) return QString();
+    const int result = dialog->exec();
+    // Return in the name box accepts the dialog while the box's completion list may be up;
+    // the list would stay on the screen after the dialog has gone.
+    if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        if (QCompleter* completer = name->completer()) completer->popup()->hide();
+    if (result != QDialog::Accepted) return QString();
     const QStringList files = dialog->selectedFiles();
     if (files.isEmpty()) return QString();
     shared.lastFile = files.first();

@@ -6,9 +6,12 @@
 #include "widgets/qtdialogs.h"
 
 #include "widgets/selectedtests.h"
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -69,6 +72,7 @@ private Q_SLOTS:
     void confirmAnswers();
     void openDialogKeepsNameAcrossUses();
     void saveDialogKeepsDefaultExtension();
+    void returnClosesTheNameCompletion();
     void helpOpensFileAtContents();
     void helpMissingFileIsReported();
 };
@@ -179,6 +183,43 @@ void TestDialogs::saveDialogKeepsDefaultExtension() {
     QCOMPARE(second, dir.filePath(QStringLiteral("again.hbd")));
     QCOMPARE(suffixes, (QStringList{QStringLiteral("hbd"), QStringLiteral("hbd")}));
     QVERIFY(title != QStringLiteral("図面書出"));
+}
+
+void TestDialogs::returnClosesTheNameCompletion() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString sheet = dir.filePath(QStringLiteral("hyoten.xls"));
+    writeFile(sheet, "x");
+    WidgetDialogs dialogs;
+    dialogs.openDialog()->setDirectory(dir.path());
+    QWidget* popup = nullptr;
+    whenShown([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        QVERIFY(d);
+        // Whatever fails below, the dialog does not stay up.
+        struct Close {
+            QFileDialog* dialog;
+            ~Close() {
+                if (dialog->isVisible()) dialog->reject();
+            }
+        } close{d};
+        auto* model = d->findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        // The folder is read in the background; the completion knows its names after that.
+        QVERIFY(QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) == 1; }));
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name && name->completer());
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("hyo"));
+        popup = name->completer()->popup();
+        QVERIFY(QTest::qWaitFor([&] { return popup->isVisible(); }));
+        // The list has the keyboard while it is up, as on screen.
+        QTest::keyClicks(popup, QStringLiteral("ten.xls"));
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    QCOMPARE(dialogs.openFile({QStringLiteral("Excel (*.xls)"), QString(), QString()}), sheet);
+    QVERIFY(popup);
+    QVERIFY(!popup->isVisible());
 }
 
 void TestDialogs::helpOpensFileAtContents() {

@@ -11,29 +11,18 @@ namespace {
 Value logical(Context& ctx, Args& args, bool isAnd) {
     bool any = false, result = isAnd;
     Value failure;
-    bool ok = true;
-    for (const Value& a : args) {
-        if (a.kind == Value::Missing) continue;
-        forEachValue(ctx, a, [&](const Value& v, bool inRange) {
-            if (!ok) return;
-            if (v.kind == Value::Err) {
-                failure = v;
-                ok = false;
-                return;
-            }
-            if (v.kind == Value::Text && inRange) return;
-            if (v.kind == Value::Empty) return;
-            const Value b = toBool(v);
-            if (b.isError()) {
-                failure = b;
-                ok = false;
-                return;
-            }
-            any = true;
-            result = isAnd ? (result && b.boolean) : (result || b.boolean);
-        });
-        if (!ok) return failure;
-    }
+    const bool ok = eachValue(ctx, args, failure, [&](const Value& v, bool inRange, Value& error) {
+        if ((v.kind == Value::Text && inRange) || v.kind == Value::Empty) return true;
+        const Value b = toBool(v);
+        if (b.isError()) {
+            error = b;
+            return false;
+        }
+        any = true;
+        result = isAnd ? (result && b.boolean) : (result || b.boolean);
+        return true;
+    });
+    if (!ok) return failure;
     if (!any) return Value::err(kValue);
     return Value::boolean_(result);
 }

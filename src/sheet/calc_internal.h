@@ -261,11 +261,11 @@ template <typename Visit> void forEachValue(Context& ctx, const Value& v, Visit&
     }
 }
 
-// The numbers of the arguments as SUM sees them: numbers in references and arrays (text,
-// booleans and empty cells there skipped), single arguments converted. False with
-// `failure` at the first error.
+// Calls `visit(value, inRange, failure)` for every value of the arguments (missing ones
+// skipped, `inRange` as for forEachValue) until an error value, which goes into `failure`, or
+// until `visit` returns false after setting `failure`. False then.
 template <typename Visit>
-bool eachNumber(Context& ctx, const Args& args, Value& failure, Visit&& visit) {
+bool eachValue(Context& ctx, const Args& args, Value& failure, Visit&& visit) {
     bool ok = true;
     for (const Value& a : args) {
         if (a.kind == Value::Missing) continue;
@@ -274,21 +274,33 @@ bool eachNumber(Context& ctx, const Args& args, Value& failure, Visit&& visit) {
             if (v.kind == Value::Err) {
                 failure = v;
                 ok = false;
-            } else if (v.kind == Value::Number) {
-                visit(v.number);
-            } else if (!inRange) {
-                const Value n = toNumber(v);
-                if (n.isError()) {
-                    failure = n;
-                    ok = false;
-                } else {
-                    visit(n.number);
-                }
+            } else {
+                ok = visit(v, inRange, failure);
             }
         });
         if (!ok) return false;
     }
     return true;
+}
+
+// The numbers of the arguments as SUM sees them: numbers in references and arrays (text,
+// booleans and empty cells there skipped), single arguments converted. False with
+// `failure` at the first error.
+template <typename Visit>
+bool eachNumber(Context& ctx, const Args& args, Value& failure, Visit&& visit) {
+    return eachValue(ctx, args, failure, [&](const Value& v, bool inRange, Value& error) {
+        if (v.kind == Value::Number) {
+            visit(v.number);
+        } else if (!inRange) {
+            const Value n = toNumber(v);
+            if (n.isError()) {
+                error = n;
+                return false;
+            }
+            visit(n.number);
+        }
+        return true;
+    });
 }
 
 } // namespace tovera::calc

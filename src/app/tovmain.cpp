@@ -234,24 +234,34 @@ void Tovmain::installDrops() {
     });
 }
 
-void Tovmain::BitBtn3DragDrop(const ShellList* source) {
+namespace {
+
+// The path of the item selected in the list a drag came from, when its name matches
+// `pattern`. Empty when nothing is selected, and when the name does not match (then
+// `refusal` has been shown).
+QString draggedItem(const ShellList* source, const QString& pattern, const QString& refusal,
+                    Dialogs& dialogs) {
     const QString path = source ? source->selectedPath() : QString();
-    if (path.isEmpty()) return;
-    if (!matchesPattern(path, QStringLiteral("*xls*"))) {
-        dialogs_.message(QStringLiteral("Excelﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"));
-        return;
+    if (path.isEmpty()) return {};
+    if (!matchesPattern(path, pattern)) {
+        dialogs.message(refusal);
+        return {};
     }
-    acceptSheetAttachmentDrop(path);
+    return path;
+}
+
+} // namespace
+
+void Tovmain::BitBtn3DragDrop(const ShellList* source) {
+    const QString path = draggedItem(source, QStringLiteral("*xls*"),
+                                     QStringLiteral("Excelﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"), dialogs_);
+    if (!path.isEmpty()) acceptSheetAttachmentDrop(path);
 }
 
 void Tovmain::BitBtn4DragDrop(const ShellList* source) {
-    const QString path = source ? source->selectedPath() : QString();
-    if (path.isEmpty()) return;
-    if (!matchesPattern(path, QStringLiteral("*hbd*"))) {
-        dialogs_.message(QStringLiteral("図面ﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"));
-        return;
-    }
-    acceptDrawingAttachmentDrop(path);
+    const QString path = draggedItem(source, QStringLiteral("*hbd*"),
+                                     QStringLiteral("図面ﾌｧｲﾙをﾄﾞﾛｯﾌﾟして下さい!"), dialogs_);
+    if (!path.isEmpty()) acceptDrawingAttachmentDrop(path);
 }
 
 void Tovmain::acceptSheetAttachmentDrop(const QString& path) {

@@ -37,22 +37,22 @@ void ScriptedDialogs::beep() {
     shown.push_back({Shown::Beep, QString(), QString()});
 }
 
-QString ScriptedDialogs::openFile(const FileDialogRequest& request) {
+QString ScriptedDialogs::fileAnswer(Shown::Kind kind, const FileDialogRequest& request,
+                                    std::deque<QString>& answers) {
     lastRequest = request;
-    shown.push_back({Shown::Open, request.title, request.filter});
-    if (openAnswers.empty()) return QString();
-    QString answer = openAnswers.front();
-    openAnswers.pop_front();
+    shown.push_back({kind, request.title, request.filter});
+    if (answers.empty()) return QString();
+    QString answer = answers.front();
+    answers.pop_front();
     return answer;
 }
 
+QString ScriptedDialogs::openFile(const FileDialogRequest& request) {
+    return fileAnswer(Shown::Open, request, openAnswers);
+}
+
 QString ScriptedDialogs::saveFile(const FileDialogRequest& request) {
-    lastRequest = request;
-    shown.push_back({Shown::Save, request.title, request.filter});
-    if (saveAnswers.empty()) return QString();
-    QString answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return fileAnswer(Shown::Save, request, saveAnswers);
 }
 
 QStringList ScriptedDialogs::messages() const {

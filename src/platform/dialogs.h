@@ -74,6 +74,11 @@ public:
     // Texts of the message boxes and error dialogs shown, in order.
     QStringList messages() const;
     void clear() { shown.clear(); }
+
+private:
+    // Records a file dialog of `kind` and gives the next of `answers` (empty when none).
+    QString fileAnswer(Shown::Kind kind, const FileDialogRequest& request,
+                       std::deque<QString>& answers);
 };
 
 } // namespace tovera

@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/page_drawing.h"
 #include "app/page_sheet.h"
+#include "attachment_support.h"
 #include "sheet/xlswriter.h"
 #include "support.h"
 #include "widgets/controls.h"
@@ -24,34 +25,12 @@ using namespace tovera::testing;
 
 namespace {
 
-// Sends a drag entering `target` at its centre and, when some control takes it, the drop.
-// Returns whether the drag was taken.
-bool dropOn(QWidget* target, const QMimeData& data) {
-    const QPointF at = QRectF(target->rect()).center();
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
-                          Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
 std::unique_ptr<QMimeData> filesData(const QStringList& paths) {
     auto data = std::make_unique<QMimeData>();
     QList<QUrl> urls;
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
     data->setUrls(urls);
     return data;
-}
-
-QString sample(const char* name) {
-    return QStringLiteral(TOVERA_TEST_DATA "/drawings/") + QLatin1String(name);
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -106,7 +85,7 @@ void TestDrops::init() {
         book.sheets[0].setCell(0, named);
         saveWorkbookFile(book, dir_ + "/" + QLatin1String(name), 4);
     }
-    QVERIFY(QFile::copy(sample("basic_crlf.hbd"), dir_ + "/plan.hbd"));
+    QVERIFY(QFile::copy(sampleDrawing("basic_crlf.hbd"), dir_ + "/plan.hbd"));
 }
 
 void TestDrops::cleanup() {
@@ -162,7 +141,7 @@ void TestDrops::outsideDropOnTheFloorTabs() {
                                  : static_cast<QWidget*>(page.FlatTabControl1),
                    *data));
     QVERIFY(run_->dialogs.messages().isEmpty());
-    QCOMPARE(w_->droppedDrawing(), bytesOf(plan));
+    QCOMPARE(w_->droppedDrawing(), fileBytes(plan));
     QCOMPARE(page.model().currentFloor, 1);
     QCOMPARE(w_->zmfile->text(), plan);
     QCOMPARE(w_->statusMessage(), plan + QStringLiteral("をﾄﾞﾛｯﾌﾟ表示しました。"));

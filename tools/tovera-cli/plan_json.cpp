@@ -14,18 +14,25 @@ JsonWriter& JsonWriter::key(const char* name) {
     return *this;
 }
 
-JsonWriter& JsonWriter::integer(int64_t value) {
+namespace {
+
+// Appends the decimal digits of a whole number.
+template <typename Whole> void appendWhole(std::string& buffer, Whole value) {
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);
-    buffer_.append(text, result.ptr);
+    buffer.append(text, result.ptr);
+}
+
+} // namespace
+
+JsonWriter& JsonWriter::integer(int64_t value) {
+    appendWhole(buffer_, value);
     maybeFlush();
     return *this;
 }
 
 JsonWriter& JsonWriter::unsignedInteger(uint64_t value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    buffer_.append(text, result.ptr);
+    appendWhole(buffer_, value);
     maybeFlush();
     return *this;
 }

@@ -1,8 +1,8 @@
 #include "app/databound.h"
 
+#include "app/application.h"
 #include "app/dateface.h"
 #include "platform/dialogs.h"
-#include "platform/errors.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -16,8 +16,7 @@
 namespace tovera {
 
 void reportError(Dialogs& dialogs, const std::exception& error) {
-    const auto* own = dynamic_cast<const Exception*>(&error);
-    dialogs.error(errorDialogText(own ? own->message() : QString::fromUtf8(error.what())));
+    showStandardError(dialogs, error);
 }
 
 FieldBinding::FieldBinding(QWidget* control, RecordSet& records, const QString& column,

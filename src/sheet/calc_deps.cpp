@@ -172,20 +172,11 @@ void Graph::build(const Workbook& book) {
                     if (p >= 0) precList.push_back(p);
                     continue;
                 }
-                const Sheet& sheet = book.sheets[size_t(s)];
-                auto row =
-                    std::lower_bound(sheet.rows.begin(), sheet.rows.end(), a.range.firstRow,
-                                     [](const Row& r, int index) { return r.index < index; });
-                for (; row != sheet.rows.end() && row->index <= a.range.lastRow; ++row) {
-                    auto c =
-                        std::lower_bound(row->cells.begin(), row->cells.end(), a.range.firstColumn,
-                                         [](const Cell& x, int col) { return x.column < col; });
-                    for (; c != row->cells.end() && c->column <= a.range.lastColumn; ++c) {
-                        if (!c->formula) continue;
-                        const int p = nodeOf(key(s, row->index, c->column));
-                        if (p >= 0) precList.push_back(p);
-                    }
-                }
+                forEachCell(book.sheets[size_t(s)], a.range, [&](int row, const Cell& c) {
+                    if (!c.formula) return;
+                    const int p = nodeOf(key(s, row, c.column));
+                    if (p >= 0) precList.push_back(p);
+                });
             }
         auto from = precList.begin() + n.precBegin;
         std::sort(from, precList.end());

@@ -327,12 +327,8 @@ bool Evaluator::step(const uint8_t* p, long size) {
     case 0x1C:
     case 0x1D:
         return pushRef(q, base, arrayClass);
-    case 0x06: { // a cached area list in the extra data; the expression follows
-        const auto* e = reinterpret_cast<const uint8_t*>(extra_.constData());
-        if (extraPos_ + 2 > extra_.size()) return false;
-        extraPos_ += 2 + qsizetype(get16(e + extraPos_)) * (biff_ == 8 ? 8 : 6);
-        return true;
-    }
+    case 0x06: // a cached area list in the extra data; the expression follows
+        return skipAreaList(extra_, extraPos_, biff_ == 8);
     case 0x07:
     case 0x08:
     case 0x09:

@@ -205,6 +205,15 @@ inline bool hasArg(const Args& args, size_t i) {
     return i < args.size() && args[i].kind != Value::Missing;
 }
 
+// Steps `pos` over the list of areas that a ptgMemArea token keeps in a formula's extra data
+// (a count, then 8 bytes an area in BIFF8, 6 before). False when the data ends first.
+inline bool skipAreaList(const QByteArray& extra, qsizetype& pos, bool biff8) {
+    if (pos + 2 > extra.size()) return false;
+    const auto* e = reinterpret_cast<const uint8_t*>(extra.constData()) + pos;
+    pos += 2 + qsizetype(e[0] | (e[1] << 8)) * (biff8 ? 8 : 6);
+    return true;
+}
+
 // --- helpers shared by the function files ------------------------------------------------
 
 // Wildcard match of text: * any run, ? one character, ~ escapes (case-insensitive).
@@ -228,6 +237,18 @@ struct Table {
 // Nothing for a reference of several areas or sheets.
 std::optional<Table> toTable(Context& ctx, const Value& v);
 
+// Calls `visit(row, cell)` for every cell `sheet` stores inside `range`, row by row.
+template <typename Visit>
+void forEachCell(const Sheet& sheet, const CellRange& range, Visit&& visit) {
+    auto row = std::lower_bound(sheet.rows.begin(), sheet.rows.end(), range.firstRow,
+                                [](const Row& r, int index) { return r.index < index; });
+    for (; row != sheet.rows.end() && row->index <= range.lastRow; ++row) {
+        auto c = std::lower_bound(row->cells.begin(), row->cells.end(), range.firstColumn,
+                                  [](const Cell& x, int col) { return x.column < col; });
+        for (; c != row->cells.end() && c->column <= range.lastColumn; ++c) visit(row->index, *c);
+    }
+}
+
 // Calls `visit(value, inRange)` for every value a reference (cells that hold a value),
 // an array or a scalar holds; `inRange` is true for values read from cells or arrays.
 template <typename Visit> void forEachValue(Context& ctx, const Value& v, Visit&& visit) {
@@ -241,17 +262,9 @@ template <typename Visit> void forEachValue(Context& ctx, const Value& v, Visit&
                     visit(Value::err(kRef), true);
                     continue;
                 }
-                const Sheet& sheet = ctx.book.sheets[size_t(s)];
-                auto row =
-                    std::lower_bound(sheet.rows.begin(), sheet.rows.end(), a.range.firstRow,
-                                     [](const Row& r, int index) { return r.index < index; });
-                for (; row != sheet.rows.end() && row->index <= a.range.lastRow; ++row) {
-                    auto c =
-                        std::lower_bound(row->cells.begin(), row->cells.end(), a.range.firstColumn,
-                                         [](const Cell& x, int col) { return x.column < col; });
-                    for (; c != row->cells.end() && c->column <= a.range.lastColumn; ++c)
-                        if (c->hasValue()) visit(valueOfCell(*c), true);
-                }
+                forEachCell(ctx.book.sheets[size_t(s)], a.range, [&](int, const Cell& c) {
+                    if (c.hasValue()) visit(valueOfCell(c), true);
+                });
             }
         }
     } else if (v.kind == Value::Array) {

@@ -274,12 +274,8 @@ bool Decompiler::step(const uint8_t* p) {
         }
         return false;
     }
-    case 0x06: {
-        const auto* e = reinterpret_cast<const uint8_t*>(extra_.constData());
-        if (extraPos_ + 2 > extra_.size()) return false;
-        extraPos_ += 2 + qsizetype(get16(e + extraPos_)) * (b8 ? 8 : 6);
-        return true;
-    }
+    case 0x06:
+        return calc::skipAreaList(extra_, extraPos_, b8);
     case 0x07:
     case 0x08:
     case 0x09:

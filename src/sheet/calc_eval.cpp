@@ -44,69 +44,10 @@ bool Evaluator::pushRef(const uint8_t* q, int base, bool arrayClass) {
 }
 
 bool Evaluator::arrayConstant() {
-    const auto* e = reinterpret_cast<const uint8_t*>(extra_.constData());
-    const qsizetype n = extra_.size();
-    qsizetype& i = extraPos_;
-    if (i + 3 > n) return false;
-    const int columns = e[i] + 1;
-    const int rows = get16(e + i + 1) + 1;
-    i += 3;
+    int rows = 0, columns = 0;
     std::vector<Value> values;
-    values.reserve(size_t(rows) * size_t(columns));
-    for (int k = 0; k < rows * columns; ++k) {
-        if (i + 1 > n) return false;
-        const uint8_t type = e[i++];
-        switch (type) {
-        case 0x00:
-            if (i + 8 > n) return false;
-            values.emplace_back();
-            i += 8;
-            break;
-        case 0x01:
-            if (i + 8 > n) return false;
-            values.push_back(Value::num(getF64(e + i)));
-            i += 8;
-            break;
-        case 0x02: {
-            if (biff_ == 8) {
-                if (i + 3 > n) return false;
-                const int cch = get16(e + i);
-                const bool wide = e[i + 2] & 1;
-                i += 3;
-                const qsizetype bytes = wide ? 2 * cch : cch;
-                if (i + bytes > n) return false;
-                QString s;
-                if (wide)
-                    s = QString::fromUtf16(reinterpret_cast<const char16_t*>(e + i), cch);
-                else
-                    s = QString::fromLatin1(reinterpret_cast<const char*>(e + i), cch);
-                values.push_back(Value::str(s));
-                i += bytes;
-            } else {
-                if (i + 1 > n) return false;
-                const int cch = e[i++];
-                if (i + cch > n) return false;
-                const biff::CodepageDecoder decoder(ctx_.book.codepage);
-                values.push_back(Value::str(
-                    decoder.decode(QByteArray(reinterpret_cast<const char*>(e + i), cch))));
-                i += cch;
-            }
-            break;
-        }
-        case 0x04:
-            if (i + 8 > n) return false;
-            values.push_back(Value::boolean_(e[i] != 0));
-            i += 8;
-            break;
-        case 0x10:
-            if (i + 8 > n) return false;
-            values.push_back(Value::err(e[i]));
-            i += 8;
-            break;
-        default:
-            return false;
-        }
-    }
+    if (!readArrayConstant(extra_, extraPos_, biff_, ctx_.book.codepage, rows, columns, values))
+        return false;
     stack_.push_back(makeArray(rows, columns, std::move(values)));
     return true;
 }

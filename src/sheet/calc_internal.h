@@ -150,6 +150,12 @@ enum class RefKind { Area, Error, Unsupported };
 RefKind decodeReference(const Workbook& book, int base, const uint8_t* q, int ownSheet, int ownRow,
                         int ownColumn, Area& out);
 
+// The values of the array constant a ptgArray token keeps in a formula's extra data at
+// `pos` (BIFF version `biff`; text of BIFF5 and older in `codepage`), row by row, and its
+// size; `pos` steps past it. False for data cut short or a value of unknown type.
+bool readArrayConstant(const QByteArray& extra, qsizetype& pos, int biff, int codepage, int& rows,
+                       int& columns, std::vector<Value>& values);
+
 // The evaluation of `tokens` (in the workbook's BIFF layout, `extra` following) for the
 // cell of `ctx`; nothing when it cannot be evaluated (unknown token, unsupported function,
 // name or external reference).

@@ -91,61 +91,32 @@ QString Decompiler::sheetPrefix(int first, int last) const {
 }
 
 bool Decompiler::arrayConstant(QString& out) {
-    const auto* e = reinterpret_cast<const uint8_t*>(extra_.constData());
-    const qsizetype n = extra_.size();
-    qsizetype& i = extraPos_;
-    if (i + 3 > n) return false;
-    const int columns = e[i] + 1, rows = get16(e + i + 1) + 1;
-    i += 3;
+    int rows = 0, columns = 0;
+    std::vector<calc::Value> values;
+    if (!calc::readArrayConstant(extra_, extraPos_, biff_, book_.codepage, rows, columns, values))
+        return false;
     out = QStringLiteral("{");
     for (int r = 0; r < rows; ++r) {
         if (r) out += QLatin1Char(';');
         for (int c = 0; c < columns; ++c) {
             if (c) out += QLatin1Char(',');
-            if (i + 1 > n) return false;
-            const uint8_t type = e[i++];
-            if (type == 0x02) {
-                if (biff_ == 8) {
-                    if (i + 3 > n) return false;
-                    const int cch = get16(e + i);
-                    const bool wide = e[i + 2] & 1;
-                    i += 3;
-                    const qsizetype bytes = wide ? 2 * cch : cch;
-                    if (i + bytes > n) return false;
-                    out += quoted(
-                        wide ? QString::fromUtf16(reinterpret_cast<const char16_t*>(e + i), cch)
-                             : QString::fromLatin1(reinterpret_cast<const char*>(e + i), cch));
-                    i += bytes;
-                } else {
-                    if (i + 1 > n) return false;
-                    const int cch = e[i++];
-                    if (i + cch > n) return false;
-                    const biff::CodepageDecoder decoder(book_.codepage);
-                    out += quoted(
-                        decoder.decode(QByteArray(reinterpret_cast<const char*>(e + i), cch)));
-                    i += cch;
-                }
-                continue;
-            }
-            if (i + 8 > n) return false;
-            double d;
-            switch (type) {
-            case 0x00:
+            const calc::Value& v = values[size_t(r) * size_t(columns) + size_t(c)];
+            switch (v.kind) {
+            case calc::Value::Text:
+                out += quoted(v.text);
                 break;
-            case 0x01:
-                std::memcpy(&d, e + i, 8);
-                out += calc::numberText(d);
+            case calc::Value::Number:
+                out += calc::numberText(v.number);
                 break;
-            case 0x04:
-                out += e[i] ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+            case calc::Value::Bool:
+                out += v.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
                 break;
-            case 0x10:
-                out += errorName(e[i]);
+            case calc::Value::Err:
+                out += errorName(v.error);
                 break;
             default:
-                return false;
+                break;
             }
-            i += 8;
         }
     }
     out += QLatin1Char('}');

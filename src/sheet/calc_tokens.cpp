@@ -1,7 +1,10 @@
 // Reading stored token arrays: the size of each token in the layout of each BIFF version,
 // and the cells a reference token names.
 
+#include "sheet/biff.h"
 #include "sheet/calc_internal.h"
+
+#include <cstring>
 
 namespace tovera::calc {
 
@@ -176,6 +179,68 @@ RefKind decodeReference(const Workbook& book, int base, const uint8_t* q, int ow
     r.lastColumn = std::min(r.lastColumn, 255);
     out = Area{firstSheet, lastSheet, r};
     return RefKind::Area;
+}
+
+bool readArrayConstant(const QByteArray& extra, qsizetype& pos, int biff, int codepage, int& rows,
+                       int& columns, std::vector<Value>& values) {
+    const auto* e = reinterpret_cast<const uint8_t*>(extra.constData());
+    const qsizetype n = extra.size();
+    qsizetype& i = pos;
+    if (i + 3 > n) return false;
+    columns = e[i] + 1;
+    rows = get16(e + i + 1) + 1;
+    i += 3;
+    values.clear();
+    values.reserve(size_t(rows) * size_t(columns));
+    for (int k = 0; k < rows * columns; ++k) {
+        if (i + 1 > n) return false;
+        const uint8_t type = e[i++];
+        if (type == 0x02) {
+            if (biff == 8) {
+                if (i + 3 > n) return false;
+                const int cch = get16(e + i);
+                const bool wide = e[i + 2] & 1;
+                i += 3;
+                const qsizetype bytes = wide ? 2 * cch : cch;
+                if (i + bytes > n) return false;
+                values.push_back(Value::str(
+                    wide ? QString::fromUtf16(reinterpret_cast<const char16_t*>(e + i), cch)
+                         : QString::fromLatin1(reinterpret_cast<const char*>(e + i), cch)));
+                i += bytes;
+            } else {
+                if (i + 1 > n) return false;
+                const int cch = e[i++];
+                if (i + cch > n) return false;
+                const biff::CodepageDecoder decoder(codepage);
+                values.push_back(Value::str(
+                    decoder.decode(QByteArray(reinterpret_cast<const char*>(e + i), cch))));
+                i += cch;
+            }
+            continue;
+        }
+        if (i + 8 > n) return false;
+        switch (type) {
+        case 0x00:
+            values.emplace_back();
+            break;
+        case 0x01: {
+            double d;
+            std::memcpy(&d, e + i, 8);
+            values.push_back(Value::num(d));
+            break;
+        }
+        case 0x04:
+            values.push_back(Value::boolean_(e[i] != 0));
+            break;
+        case 0x10:
+            values.push_back(Value::err(e[i]));
+            break;
+        default:
+            return false;
+        }
+        i += 8;
+    }
+    return true;
 }
 
 } // namespace tovera::calc

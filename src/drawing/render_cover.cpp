@@ -69,6 +69,32 @@ public:
         }
     }
 
+    // As claim for the rows y0..y1 of columns x0..x1 that lie within one word, with
+    // paint(y, from, count).
+    template <class Paint> void claimColumn(int y0, int y1, int x0, int x1, Paint&& paint) {
+        const int w = x0 >> 6, lo = x0 & 63, hi = x1 & 63;
+        const uint64_t mask = (~0ull >> (63 - hi)) & (~0ull << lo);
+        uint64_t* word = bits_.data() + size_t(y0) * words_ + w;
+        for (int y = y0; y <= y1; ++y, word += words_) {
+            uint64_t fresh = mask & ~*word;
+            if (!fresh) continue;
+            *word |= fresh;
+            const int base = w * 64;
+            if (fresh == mask) {
+                paint(y, base + lo, hi - lo + 1);
+            } else {
+                while (fresh) {
+                    const int s = std::countr_zero(fresh);
+                    const uint64_t rest = ~(fresh >> s);
+                    const int run = rest ? std::countr_zero(rest) : 64 - s;
+                    paint(y, base + s, run);
+                    fresh &= run + s >= 64 ? 0 : ~0ull << (s + run);
+                }
+            }
+            if (*word == ~0ull) wordFilled(y, w);
+        }
+    }
+
 private:
     void wordFilled(int y, int w) {
         const int tileRow = y >> 3;
@@ -140,6 +166,13 @@ private:
         for (int tileRow = iy0 >> 3; tileRow <= (iy1 >> 3); ++tileRow) {
             if (cover_.tilesFull(tileRow, ix0, ix1)) continue;
             const int ya = std::max(iy0, tileRow * 8), yb = std::min(iy1, tileRow * 8 + 7);
+            if ((ix0 >> 6) == (ix1 >> 6)) {
+                cover_.claimColumn(ya, yb, ix0, ix1, [&](int y, int from, int count) {
+                    uint32_t* row = bits_ + qsizetype(y) * stride_ + from;
+                    for (int k = 0; k < count; ++k) row[k] = argb;
+                });
+                continue;
+            }
             for (int y = ya; y <= yb; ++y) claim(y, ix0, ix1, argb);
         }
     }

@@ -7,7 +7,11 @@
 #include <QFile>
 #include <algorithm>
 #include <chrono>
+#include <fcntl.h>
 #include <random>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tovera::bench {
@@ -57,6 +61,36 @@ QByteArray generateDrawing(qsizetype targetBytes) {
     d += shortSection(unit / 4);
     for (int i = 0; i < 7; ++i) d += "\r\n";
     return d;
+}
+
+// Reads the file at `path` to its end as cat does: read(2) into one 128 KiB buffer.
+// Returns the number of bytes read.
+size_t readLikeCat(const QByteArray& path) {
+    static char buffer[128 * 1024];
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    size_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        total += size_t(n);
+    }
+    ::close(fd);
+    return total;
+}
+
+// Runs `cat path > /dev/null` and waits for it; false when it cannot be run.
+bool runCat(const QByteArray& path) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>("cat"), const_cast<char*>(path.constData()), nullptr};
+    pid_t pid;
+    const bool started = posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return started && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 template <class F> double bestMs(int runs, F f) {
@@ -120,6 +154,26 @@ void benchRead() {
     });
     if (fileElements == 0 || storedElements != fileElements || bytesElements != fileElements)
         std::fprintf(stderr, "bench read: the readers disagree\n");
+
+    // The reader against reading the same file with cat: cat_time / reader_time, both the
+    // best of five runs on the file in the page cache. read_file_vs_cat runs cat itself
+    // (`cat file > /dev/null`, its start included); read_file_vs_read2 times only what cat
+    // does once started, read(2) into a 128 KiB buffer.
+    const QByteArray name = QFile::encodeName(path);
+    bool catRan = true;
+    const double catProcessMs = bestMs(runs, [&] { catRan = runCat(name) && catRan; });
+    const double read2Ms = bestMs(runs, [&] {
+        if (readLikeCat(name) != size_t(bytes.size()))
+            std::fprintf(stderr, "bench read: short read\n");
+    });
+    if (catRan)
+        report("read_file_vs_cat", catProcessMs / fileMs, "ratio");
+    else
+        std::fprintf(stderr, "bench read: cat could not be run\n");
+    report("read_file_vs_read2", read2Ms / fileMs, "ratio");
+    report("read_file_ms", fileMs, "ms");
+    report("cat_file_ms", catProcessMs, "ms");
+    report("read2_file_ms", read2Ms, "ms");
 
     report("read_file_mbps", mb / (fileMs / 1000), "MB/s");
     report("read_stored_mbps", mb / (bytesMs / 1000), "MB/s");

@@ -57,7 +57,7 @@ bool FileText::more() {
     return n > 0;
 }
 
-QByteArray FileText::readText() {
+QByteArray FileText::readTextSlowly() {
     size_t searched = 0;
     for (;;) {
         const char* q = p_ + searched;

@@ -8,6 +8,8 @@
 #include "drawing/readers.h"
 
 #include <QByteArray>
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -38,7 +40,22 @@ public:
 
     // A text line: its bytes up to the first CR or LF; the rest of the line is passed over.
     // Empty at the end of the file.
-    QByteArray readText();
+    QByteArray readText() {
+        // The common line: empty, or short and ending in LF or CR LF within the buffer.
+        const char* q = p_;
+        const char* const stop = p_ + std::min<ptrdiff_t>(end_ - p_, kShortText);
+        while (q < stop && *q != '\r' && *q != '\n') ++q;
+        if (q < stop) {
+            const char* next = q;
+            if (*next == '\r' && next + 1 < end_ && next[1] == '\n') ++next;
+            if (*next == '\n') {
+                const char* b = p_;
+                p_ = next + 1;
+                return q == b ? QByteArray(b, 0) : texts_.get(b, q);
+            }
+        }
+        return readTextSlowly();
+    }
 
     // Passes over a line that is not used.
     void skipLine();
@@ -48,6 +65,37 @@ public:
     // over. At the end of the file a number reads as 0. Raises EInOutError
     // "入力値が数値ではありません" when the run is not a number.
     int32_t readInteger() {
+        // The common line: an optional minus, one to eight digits, then LF or CR LF; the
+        // digits are found and converted eight bytes at a time. Anything else takes the
+        // general way below.
+        if (end_ - p_ >= kLookahead) {
+            const char* p = p_;
+            const bool negative = *p == '-';
+            p += negative;
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            const int n = leadingDigits(w);
+            if (n > 0) {
+                const int32_t value = int32_t(digitsValue(w, n));
+                const int32_t v = negative ? -value : value;
+                p += n;
+                if (*p == '\n') {
+                    p_ = p + 1;
+                    return v;
+                }
+                if (*p == '\r' && p[1] == '\n') {
+                    p_ = p + 2;
+                    return v;
+                }
+            }
+        }
+        return readIntegerSlowly();
+    }
+
+    // readInteger and readText the general way, byte by byte, with the same results: what
+    // the quick ways fall back to (and are checked against).
+    QByteArray readTextSlowly();
+    int32_t readIntegerSlowly() {
         const char *b, *e;
         int32_t value = 0;
         if (token(b, e)) {
@@ -68,6 +116,50 @@ public:
     }
 
 private:
+    // Bytes that must be in the buffer for the quick way of reading a number line.
+    static constexpr ptrdiff_t kLookahead = 16;
+    // Texts up to this long are read the quick way (and shared when they repeat).
+    static constexpr ptrdiff_t kShortText = 256;
+
+    // A drawing repeats the same few texts (room and wall names) many times; equal texts
+    // share one copy. A small table indexed by a hash of the bytes; a miss replaces the entry.
+    class TextTable {
+    public:
+        QByteArray get(const char* b, const char* e) {
+            const size_t n = size_t(e - b);
+            uint64_t h = n * 0x9E3779B97F4A7C15ull;
+            for (const char* p = b; p < e; ++p)
+                h = (h ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
+            QByteArray& slot = slots_[(h >> 32) % kSlots];
+            if (size_t(slot.size()) != n || std::memcmp(slot.constData(), b, n) != 0)
+                slot = QByteArray(b, qsizetype(n));
+            return slot;
+        }
+
+    private:
+        static constexpr size_t kSlots = 64;
+        QByteArray slots_[kSlots];
+    };
+
+    // How many of the eight bytes of `w` (the first in the low byte) are decimal digits
+    // before the first one that is not.
+    static int leadingDigits(uint64_t w) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        // A byte is nonzero here unless it is '0'..'9' (no carries cross the bytes).
+        const uint64_t other = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
+                               (((w & (0x0F * kOnes)) + 0x06 * kOnes) & (0xF0 * kOnes));
+        const uint64_t high = (((other & (0x7F * kOnes)) + 0x7F * kOnes) | other) & (0x80 * kOnes);
+        return high ? std::countr_zero(high) >> 3 : 8;
+    }
+
+    // The value of the first n (1 to 8) digit bytes of `w`.
+    static uint32_t digitsValue(uint64_t w, int n) {
+        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n)); // leading zeros in front
+        d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
+        d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
+        return uint32_t((d * 42949672960001ull) >> 32);
+    }
+
     static bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
     // Finds the next number's run and leaves the cursor at its end; false at the end of
@@ -113,6 +205,7 @@ private:
     bool eof_ = false;      // nothing more to read beyond end_
     int64_t fileSize_ = -1; // size of a regular file, else -1
     int64_t bytesRead_ = 0; // from the file so far
+    TextTable texts_;
 };
 
 // Reads a drawing file from its first line into the model (the lists already emptied),

@@ -1,5 +1,7 @@
 #include "drawing/render_fast.h"
 
+#include "drawing/render_cover.h"
+#include "drawing/render_pixels.h"
 #include "drawing/render_plan.h"
 
 #include <QImage>
@@ -61,46 +63,17 @@ public:
     void finish() override { painterSink_.finish(); }
 
 private:
-    // A slanted line with a 2-pixel pen and square ends: the band of half-width 1 around
-    // the segment, extended by 1 beyond each end. A pixel is set when its centre lies in
-    // the band (edges included).
+    // A slanted line with a 2-pixel pen and square ends (see SlantedBand).
     void band(double x1, double y1, double x2, double y2, uint32_t color) {
-        const double dx = x2 - x1, dy = y2 - y1;
-        const double length = std::hypot(dx, dy);
-        if (!(length > 0) || !std::isfinite(length)) return;
-        const double ux = dx / length, uy = dy / length; // along the line
-        const double nx = -uy, ny = ux;                  // across it
-        const double mx = (x1 + x2) / 2, my = (y1 + y2) / 2;
-        const double halfLength = length / 2 + 1;
-        const double halfWidth = 1;
-        const double reach = std::abs(uy) * halfLength + std::abs(ny) * halfWidth;
-        const int firstRow = int(std::max(0.0, std::floor(my - reach - 1)));
-        const int lastRow = int(std::min(double(height_ - 1), std::ceil(my + reach + 1)));
-        if (firstRow > lastRow || std::min(x1, x2) - 2 > width_ || std::max(x1, x2) + 2 < 0) return;
-        // For the row whose centre is yc above the middle, the band spans the x (relative to
-        // the middle) where |nx x + ny yc| <= halfWidth and |ux x + uy yc| <= halfLength:
-        // two intervals centred on lines of yc, of fixed half-widths.
-        const double inx = 1 / nx, iux = 1 / ux;
-        const double acrossSlope = -ny * inx, acrossHalf = halfWidth * std::abs(inx);
-        const double alongSlope = -uy * iux, alongHalf = halfLength * std::abs(iux);
-        const double shift = mx - 0.5; // pixel x is set when x + 0.5 lies in the span
-        const double right = width_ - 1;
+        SlantedBand band;
+        if (!band.start(x1, y1, x2, y2, width_, height_)) return;
         const uint32_t argb = toArgb(color);
-        for (int y = firstRow; y <= lastRow; ++y) {
-            const double yc = y + 0.5 - my;
-            const double across = acrossSlope * yc, along = alongSlope * yc;
-            const double lo = std::max(across - acrossHalf, along - alongHalf) + shift;
-            const double hi = std::min(across + acrossHalf, along + alongHalf) + shift;
-            const double from = std::max(std::ceil(lo), 0.0);
-            const double to = std::min(std::floor(hi), right);
-            if (from > to) continue;
+        for (int y = band.firstRow; y <= band.lastRow; ++y) {
+            int from, to;
+            if (!band.row(y, from, to)) continue;
             uint32_t* row = bits_ + qsizetype(y) * stride_;
-            std::fill(row + int(from), row + int(to) + 1, argb);
+            std::fill(row + from, row + to + 1, argb);
         }
-    }
-
-    static uint32_t toArgb(uint32_t color) {
-        return 0xFF000000u | ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
     }
 
     // Fills the pixels x0..x1, y0..y1 (inclusive, already whole numbers) with `color`
@@ -144,6 +117,12 @@ bool eligible(QPainter& painter) {
 } // namespace
 
 bool drawPlanFast(QPainter& painter, const DrawingModel& model) {
+    if (!eligible(painter)) return false;
+    if (drawPlanCovering(*static_cast<QImage*>(painter.device()), model)) return true;
+    return drawPlanInOrder(painter, model);
+}
+
+bool drawPlanInOrder(QPainter& painter, const DrawingModel& model) {
     if (!eligible(painter)) return false;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);

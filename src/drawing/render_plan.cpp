@@ -40,6 +40,17 @@ void emitBoxes(Sink& sink, const BoxList& boxes, double zoom) {
                  clampFar(pixelOf(b.right, zoom)), clampFar(pixelOf(b.bottom, zoom)), b.color);
 }
 
+void emitLinesReversed(Sink& sink, const LineList& lines, double zoom, bool layer0Only) {
+    for (auto l = lines.rbegin(); l != lines.rend() && !sink.saturated(); ++l)
+        if (!layer0Only || l->layer == 0) emitLine(sink, *l, zoom);
+}
+
+void emitBoxesReversed(Sink& sink, const BoxList& boxes, double zoom) {
+    for (auto b = boxes.rbegin(); b != boxes.rend() && !sink.saturated(); ++b)
+        sink.box(clampFar(pixelOf(b->left, zoom)), clampFar(pixelOf(b->top, zoom)),
+                 clampFar(pixelOf(b->right, zoom)), clampFar(pixelOf(b->bottom, zoom)), b->color);
+}
+
 } // namespace
 
 void emitGrid(Sink& sink, const DrawingModel& model) {
@@ -92,6 +103,33 @@ void emitFloor(Sink& sink, const DrawingModel& model) {
     default:
         break;
     }
+}
+
+void emitFloorReversed(Sink& sink, const DrawingModel& model) {
+    const double z = model.zoom;
+    if (!std::isfinite(z)) return;
+    const LineList* lines = nullptr;
+    const BoxList* boxes = nullptr;
+    switch (model.currentFloor) {
+    case 1:
+        lines = &model.lines1F;
+        boxes = &model.boxes1F;
+        break;
+    case 2:
+        lines = &model.lines2F;
+        boxes = &model.boxes2F;
+        break;
+    case 3:
+        lines = &model.lines3F;
+        boxes = &model.boxes3F;
+        break;
+    default:
+        return;
+    }
+    emitBoxesReversed(sink, *boxes, z);
+    if (model.currentFloor == 1) emitLinesReversed(sink, model.extraLines1F, z, false);
+    emitLinesReversed(sink, *lines, z, true);
+    emitLinesReversed(sink, *lines, z, false);
 }
 
 PainterSink::PainterSink(QPainter& painter) : painter_(painter) {}

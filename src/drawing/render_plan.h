@@ -39,6 +39,8 @@ public:
     virtual void box(double left, double top, double right, double bottom, uint32_t color) = 0;
     // Called once after the last part.
     virtual void finish() {}
+    // True when no further part can change anything (the reversed emitter stops then).
+    virtual bool saturated() const { return false; }
 };
 
 // Sends the grid of `model` to `sink`: horizontal family first (green then yellow for
@@ -49,6 +51,10 @@ void emitGrid(Sink& sink, const DrawingModel& model);
 // the layer-0 lines, floor 1's extra lines, then the boxes. Nothing for other floors, and
 // nothing when the zoom is not a finite number.
 void emitFloor(Sink& sink, const DrawingModel& model);
+
+// Sends the same parts as emitFloor, from the last to the first, until the sink is
+// saturated.
+void emitFloorReversed(Sink& sink, const DrawingModel& model);
 
 // Draws through a QPainter (antialiasing off). Consecutive lines of one colour are handed
 // over together.

@@ -65,7 +65,9 @@ public:
 // Draws the grid and the floor set of model.currentFloor onto `painter` (a surface whose
 // pixel (0, 0) is the drawing's point (0, 0)); the one drawing routine shared by the view,
 // the command and printing. Antialiasing off. On a 32-bit QImage with no transform or
-// clip it writes the scanlines directly; on any other device it draws through QPainter.
+// clip it writes the scanlines directly, taking the parts from the last to the first so
+// that each pixel is written once, by the part that shows; on any other device it draws
+// through QPainter.
 // A zoom that is not a finite number draws nothing (the background alone shows).
 void drawPlan(QPainter& painter, const DrawingModel& model);
 

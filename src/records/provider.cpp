@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "records/dberror.h"
+#include "records/schema.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -141,6 +142,7 @@ void Connection::open(const QString& connectionString) {
             QSqlDatabase::removeDatabase(name_);
             throw EDatabaseError(failure);
         }
+        if (info.isWritable()) ensurePrefixSearchIndexes(db);
     }
     path_ = info.absoluteFilePath();
 }

@@ -143,6 +143,9 @@ void Connection::open(const QString& connectionString) {
             throw EDatabaseError(failure);
         }
         if (info.isWritable()) ensurePrefixSearchIndexes(db);
+        // Room (16 MB) for the index pages a search walks, so the next search finds them here
+        // rather than reading them from the file again.
+        q.exec(QStringLiteral("PRAGMA cache_size = -16384"));
     }
     path_ = info.absoluteFilePath();
 }

@@ -459,6 +459,9 @@ void createDemo(const QString& path, const DemoOptions& options) {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EInOutError(QStringLiteral("ファイル %1 は既にあります").arg(path), EEXIST);
     const QFileInfo target(path);
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir()) throwFileError(path, ENOENT);
+    if (!folder.isWritable()) throwFileError(path, EACCES);
     // Built under a hidden name beside its place, so a half-made register never bears the
     // name, whatever stops the build.
     const QString building = target.absoluteDir().filePath(

@@ -112,6 +112,23 @@ private slots:
         }
     }
 
+    // A register in a folder that is not there is refused with the file's name, and
+    // nothing is made.
+    void missingFolderNamesTheFile() {
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("無い/評価調書.mdb"));
+        try {
+            createDemo(target, DemoOptions());
+            QFAIL("a register was made in a missing folder");
+        } catch (const EInOutError& e) {
+            QVERIFY2(e.message().startsWith(target + QStringLiteral(": ")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
+    }
+
     // The ends of the full list and its size are those of the table.
     void fullListMatchesScan() {
         const QList<int> all = scan(path, QString());

@@ -10,10 +10,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringBuilder>
 #include <QUuid>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+#include <vector>
 
 static void initSampleResources() {
     Q_INIT_RESOURCE(samples);
@@ -45,10 +52,6 @@ const char* const kKinds[] = {"専住", "専住", "専住", "共住", "事務所
 
 QString u(const char* s) {
     return QString::fromUtf8(s);
-}
-
-template <std::size_t N> QString pick(QRandomGenerator& r, const char* const (&list)[N]) {
-    return u(list[r.bounded(int(N))]);
 }
 
 void appendLine(QByteArray& out, const QString& line) {
@@ -181,132 +184,300 @@ QList<SampleSheet> sampleSheets() {
     return {};
 }
 
-void createDemo(const QString& path, const DemoOptions& options) {
+namespace {
+
+// A stored date-time text of `day` at a fixed time of day ("THH:mm:ss.zzz", local time:
+// the form storedDateText writes), made without the cost of a local QDateTime.
+QString dayAt(const QDate& day, const QString& time) {
+    QString text = QString::number(day.year()).rightJustified(4, QLatin1Char('0'));
+    text += QLatin1Char('-');
+    text += QString::number(day.month()).rightJustified(2, QLatin1Char('0'));
+    text += QLatin1Char('-');
+    text += QString::number(day.day()).rightJustified(2, QLatin1Char('0'));
+    text += time;
+    return text;
+}
+
+// Makes the values of the house records, in the order of recordColumns() without the two
+// attachments. The same seed gives the same records.
+class RowMaker {
+public:
+    explicit RowMaker(quint32 seed) : r_(seed) {}
+
+    QList<QVariant> row(int i) {
+        const QString& district = pickOf(districts_);
+        const int day = r_.bounded(kSurveyDays);
+        const QDate survey = kFirstSurvey.addDays(day);
+        const bool flat = r_.bounded(4) == 0;
+        const double f1 = 40 + r_.bounded(9000) / 100.0;
+        const double f2 = flat ? 0 : std::round(f1 * (0.6 + r_.bounded(40) / 100.0) * 100) / 100;
+        const QString structure = flat ? flatStructure_ : pickOf(structures_);
+        const bool registered = r_.bounded(5) != 0;
+        const QVariant nul;
+        QList<QVariant> v;
+        v.reserve(32);
+        v << (i + 1)
+          << QString::number(120000 + qint64(i) * 7 + r_.bounded(7))
+                 .rightJustified(7, QLatin1Char('0'));
+        v << district;
+        const QString& surname = pickOf(surnames_);
+        v << QString(surname % QChar(0x3000) % pickOf(givenNames_));
+        const int block = 1 + r_.bounded(1500);
+        v << QString(city_ % district % QString::number(block) % banchi_ %
+                     QString::number(1 + r_.bounded(30)));
+        const int lot = 1 + r_.bounded(1400);
+        v << QString(district % QString::number(lot) % ban_ % QString::number(1 + r_.bounded(9)));
+        v << dayText(surveyDays_, day, surveyTime_);
+        v << (r_.bounded(3) == 0 ? nul : QVariant(pickOf(remarks_))) << f1
+          << (flat ? nul : QVariant(f2)) << std::round((f1 + f2) * 100) / 100;
+        v << (r_.bounded(6) == 0 ? extension_ : r_.bounded(10) == 0 ? rebuilding_ : newBuilding_);
+        v << structure << pickOf(kinds_);
+        v << (r_.bounded(8) == 0 ? QVariant(one_) : nul);
+        v << (r_.bounded(2) == 0 ? QVariant(reduction_) : nul);
+        v << double(48000 + r_.bounded(47000));
+        v << QString::number(std::max(1960, survey.year() - r_.bounded(3)));
+        if (registered) {
+            const int number = 1 + r_.bounded(1400);
+            v << QString(QString::number(number) % ban_ % QString::number(1 + r_.bounded(9)));
+        } else {
+            v << nul;
+        }
+        v << (r_.bounded(10) == 0 ? QVariant(half_) : nul);
+        v << (r_.bounded(10) == 0 ? QVariant(half_) : nul) << nul
+          << (registered ? QVariant(f1) : nul) << (registered && !flat ? QVariant(f2) : nul)
+          << (registered ? QVariant(std::round((f1 + f2) * 100) / 100) : nul)
+          << (registered ? QVariant(dwelling_) : nul)
+          << dayText(validDays_, int(kFirstSurvey.daysTo(QDate(survey.year() + 1, 1, 1))),
+                     validTime_);
+        v << (registered
+                  ? QVariant(dayText(registeredDays_, day - r_.bounded(120), registeredTime_))
+                  : nul);
+        return v;
+    }
+
+private:
+    static constexpr int kSurveyDays = 10200;
+    static constexpr int kEarliest = -120; // the earliest registration before a survey
+    static inline const QDate kFirstSurvey{1997, 1, 1};
+
+    // The text of the day `day` days after the first survey day at `time`, made once.
+    QString dayText(std::vector<QString>& texts, int day, const QString& time) {
+        const std::size_t at = std::size_t(day - kEarliest);
+        if (texts.size() <= at) texts.resize(at + 1);
+        if (texts[at].isEmpty()) texts[at] = dayAt(kFirstSurvey.addDays(day), time);
+        return texts[at];
+    }
+
+    template <std::size_t N> static QStringList listOf(const char* const (&list)[N]) {
+        QStringList out;
+        for (const char* s : list) out << u(s);
+        return out;
+    }
+    const QString& pickOf(const QStringList& list) { return list[r_.bounded(int(list.size()))]; }
+
+    QRandomGenerator r_;
+    const QStringList districts_ = demoDistricts();
+    const QStringList surnames_ = listOf(kSurnames), givenNames_ = listOf(kGivenNames);
+    const QStringList remarks_ = listOf(kRemarks), structures_ = listOf(kStructures);
+    const QStringList kinds_ = listOf(kKinds);
+    const QString flatStructure_ = u("木ス平"), city_ = u("緑ヶ浜市"), banchi_ = u("番地");
+    const QString ban_ = u("番"), extension_ = u("増"), rebuilding_ = u("改");
+    const QString newBuilding_ = u("新"), one_ = u("1"), reduction_ = u("3年");
+    const QString half_ = u("1/2"), dwelling_ = u("居宅");
+    const QString surveyTime_ = u("T16:01:00.000"), validTime_ = u("T16:08:06.000");
+    const QString registeredTime_ = u("T16:09:13.000");
+    std::vector<QString> surveyDays_, validDays_, registeredDays_;
+};
+
+// Runs `sql` on `q`; raises EDatabaseError when it fails.
+void exec(QSqlQuery& q, const QString& sql) {
+    if (!q.exec(sql)) throwDatabaseError(q.lastError());
+}
+
+// Fills `db`, a new file private to the build, with the demo register. Since the file is
+// removed when the build fails, it is filled without a journal and without syncs; it
+// leaves in write-ahead-log mode, as every store. Returns the units of work of the
+// progress; raises EDatabaseError, or whatever the progress raises.
+qint64 fillDemo(QSqlDatabase& db, const DemoOptions& options) {
     const QList<SampleSheet> sheets = sampleSheets();
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("PRAGMA journal_mode=OFF"));
+    exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
+    exec(q, QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+    exec(q, QStringLiteral("PRAGMA cache_size=-131072"));
+    exec(q, QStringLiteral("PRAGMA temp_store=MEMORY"));
+    // The generator makes values of the columns' types only; the checks, which would cost
+    // a third of the build, are not run on them.
+    exec(q, QStringLiteral("PRAGMA ignore_check_constraints=ON"));
+    // The tables first; the indexes are sorted once when the rows are in, which costs less
+    // than keeping them in step row by row.
+    QStringList indexes;
+    for (const QString& s : schemaStatements()) {
+        if (s.startsWith(QLatin1String("PRAGMA"))) continue;
+        if (s.startsWith(QLatin1String("CREATE INDEX")))
+            indexes << s;
+        else
+            exec(q, s);
+    }
+    const qint64 perIndex = std::max<qint64>(1, options.records / 20);
+    const qint64 total = qint64(options.records) + perIndex * indexes.size();
+    exec(q, QStringLiteral("BEGIN"));
+    if (!q.prepare(QStringLiteral("INSERT INTO \"行政区\" VALUES (?)")))
+        throwDatabaseError(q.lastError());
+    for (const QString& district : demoDistricts()) {
+        q.bindValue(0, district);
+        if (!q.exec()) throwDatabaseError(q.lastError());
+    }
+    // Named parameters: Qt binds them by a lookup, where positions cost a text each.
+    QStringList names, holders;
+    for (const ColumnDef& c : recordColumns()) {
+        names << QLatin1Char('"') + QString::fromUtf8(c.name) + QLatin1Char('"');
+        holders << QStringLiteral(":c%1").arg(holders.size());
+    }
+    QSqlQuery ins(db);
+    if (!ins.prepare(QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
+                         .arg(names.join(QLatin1Char(',')), holders.join(QLatin1Char(',')))))
+        throwDatabaseError(ins.lastError());
+    RowMaker maker(options.seed);
+    QHash<int, QByteArray> drawings; // a few plans, reused
+    QHash<int, QByteArray> padded;   // the sheets grown to their size, reused
+    const int step = std::max(1, options.records / 200);
+    for (int i = 0; i < options.records; ++i) {
+        const QList<QVariant> v = maker.row(i);
+        QVariant zumen, excel;
+        if (options.drawingEvery > 0 && i % options.drawingEvery == 0) {
+            const int variant = i % 17;
+            if (!drawings.contains(variant))
+                drawings.insert(variant, demoDrawing(variant, options.drawingMinBytes));
+            zumen = drawings.value(variant);
+        }
+        if (options.sheetEvery > 0 && !sheets.isEmpty() && i % options.sheetEvery == 0) {
+            const int which = int((i / options.sheetEvery) % sheets.size());
+            if (!padded.contains(which)) {
+                QByteArray bytes = sheets[which].bytes;
+                // Unused sectors after the end of a compound file are ignored by readers.
+                while (bytes.size() < options.sheetMinBytes) bytes += QByteArray(512, '\0');
+                padded.insert(which, bytes);
+            }
+            excel = padded.value(which);
+        }
+        int column = 0;
+        for (const QVariant& x : v) ins.bindValue(holders[column++], x);
+        ins.bindValue(holders[column++], zumen);
+        ins.bindValue(holders[column], excel);
+        if (!ins.exec()) throwDatabaseError(ins.lastError());
+        if (options.progress && (i + 1) % step == 0) options.progress(i + 1, total);
+    }
+    exec(q, QStringLiteral("COMMIT"));
+    // Each index reads the whole table: through a mapping, without copying its pages.
+    exec(q, QStringLiteral("PRAGMA mmap_size=%1").arg(qint64(1) << 33));
+    qint64 done = options.records;
+    for (const QString& s : indexes) {
+        exec(q, s);
+        done += perIndex;
+        if (options.progress && done < total) options.progress(done, total);
+    }
+    exec(q, QStringLiteral("PRAGMA locking_mode=NORMAL"));
+    exec(q, QStringLiteral("PRAGMA journal_mode=WAL"));
+    return total;
+}
+
+// Creates the file `path` and fills it (fillDemo); the connection is gone on return,
+// whatever happened.
+qint64 buildDemoFile(const QString& path, const DemoOptions& options) {
     const QString name = QStringLiteral("tovera-demo-") + QUuid::createUuid().toString();
-    QSqlError error;
-    bool failed = false;
-    {
+    qint64 total = 0;
+    try {
         QSqlDatabase db = createStoreFile(path, name);
-        QSqlQuery q(db);
-        auto run = [&](const QString& s) {
-            if (!failed && !q.exec(s)) {
-                failed = true;
-                error = q.lastError();
-            }
-        };
-        for (const QString& s : schemaStatements()) run(s);
-        // The file is new and is removed when filling it fails, so it is filled without a
-        // journal and synced once at the end.
-        run(QStringLiteral("PRAGMA journal_mode=OFF"));
-        run(QStringLiteral("PRAGMA synchronous=OFF"));
-        run(QStringLiteral("PRAGMA cache_size=-65536"));
-        run(QStringLiteral("BEGIN"));
-        const QStringList districts = demoDistricts();
-        for (const QString& district : districts) {
-            if (failed) break;
-            q.prepare(QStringLiteral("INSERT INTO \"行政区\" VALUES (?)"));
-            q.addBindValue(district);
-            if (!q.exec()) {
-                failed = true;
-                error = q.lastError();
-            }
-        }
-        QStringList names;
-        for (const ColumnDef& c : recordColumns())
-            names << QLatin1Char('"') + QString::fromUtf8(c.name) + QLatin1Char('"');
-        QSqlQuery ins(db);
-        if (!failed &&
-            !ins.prepare(
-                QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
-                    .arg(names.join(QLatin1Char(',')),
-                         QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))))) {
-            failed = true;
-            error = ins.lastError();
-        }
-        QRandomGenerator r(options.seed);
-        QHash<int, QByteArray> drawings; // a few plans, reused
-        QHash<int, QByteArray> padded;   // the sheets grown to their size, reused
-        const int step = std::max(1, options.records / 200);
-        for (int i = 0; i < options.records && !failed; ++i) {
-            const QString district = districts[r.bounded(int(districts.size()))];
-            const QDate survey = QDate(1997, 1, 1).addDays(r.bounded(10200));
-            const bool flat = r.bounded(4) == 0;
-            const double f1 = 40 + r.bounded(9000) / 100.0;
-            const double f2 = flat ? 0 : std::round(f1 * (0.6 + r.bounded(40) / 100.0) * 100) / 100;
-            const QString structure = flat ? u("木ス平") : pick(r, kStructures);
-            const QVariant nul;
-            const bool registered = r.bounded(5) != 0;
-            QList<QVariant> v;
-            v << (i + 1)
-              << QStringLiteral("%1").arg(120000 + i * 7 + r.bounded(7), 7, 10, QLatin1Char('0'))
-              << district << pick(r, kSurnames) + u("　") + pick(r, kGivenNames)
-              << u("緑ヶ浜市%1%2番地%3")
-                     .arg(district)
-                     .arg(1 + r.bounded(1500))
-                     .arg(1 + r.bounded(30))
-              << u("%1%2番%3").arg(district).arg(1 + r.bounded(1400)).arg(1 + r.bounded(9))
-              << storedDateText(QDateTime(survey, QTime(16, 1, 0)))
-              << (r.bounded(3) == 0 ? nul : QVariant(pick(r, kRemarks))) << f1
-              << (flat ? nul : QVariant(f2)) << std::round((f1 + f2) * 100) / 100
-              << (r.bounded(6) == 0    ? u("増")
-                  : r.bounded(10) == 0 ? u("改")
-                                       : u("新"))
-              << structure << pick(r, kKinds) << (r.bounded(8) == 0 ? QVariant(u("1")) : nul)
-              << (r.bounded(2) == 0 ? QVariant(u("3年")) : nul) << double(48000 + r.bounded(47000))
-              << QString::number(std::max(1960, survey.year() - r.bounded(3)))
-              << (registered ? QVariant(u("%1番%2").arg(1 + r.bounded(1400)).arg(1 + r.bounded(9)))
-                             : nul)
-              << (r.bounded(10) == 0 ? QVariant(u("1/2")) : nul)
-              << (r.bounded(10) == 0 ? QVariant(u("1/2")) : nul) << nul
-              << (registered ? QVariant(f1) : nul) << (registered && !flat ? QVariant(f2) : nul)
-              << (registered ? QVariant(std::round((f1 + f2) * 100) / 100) : nul)
-              << (registered ? QVariant(u("居宅")) : nul)
-              << storedDateText(QDateTime(QDate(survey.year() + 1, 1, 1), QTime(16, 8, 6)))
-              << (registered ? QVariant(storedDateText(
-                                   QDateTime(survey.addDays(-r.bounded(120)), QTime(16, 9, 13))))
-                             : nul);
-            QVariant zumen, excel;
-            if (options.drawingEvery > 0 && i % options.drawingEvery == 0) {
-                const int variant = i % 17;
-                if (!drawings.contains(variant))
-                    drawings.insert(variant, demoDrawing(variant, options.drawingMinBytes));
-                zumen = drawings.value(variant);
-            }
-            if (options.sheetEvery > 0 && !sheets.isEmpty() && i % options.sheetEvery == 0) {
-                const int which = int((i / options.sheetEvery) % sheets.size());
-                if (!padded.contains(which)) {
-                    QByteArray bytes = sheets[which].bytes;
-                    // Unused sectors after the end of a compound file are ignored by readers.
-                    while (bytes.size() < options.sheetMinBytes) bytes += QByteArray(512, '\0');
-                    padded.insert(which, bytes);
-                }
-                excel = padded.value(which);
-            }
-            v << zumen << excel;
-            for (const QVariant& x : v) ins.addBindValue(x);
-            if (!ins.exec()) {
-                failed = true;
-                error = ins.lastError();
-            }
-            if (options.progress && (i + 1) % step == 0 && i + 1 < options.records)
-                options.progress(i + 1);
-        }
-        run(QStringLiteral("COMMIT"));
-        run(QStringLiteral("PRAGMA synchronous=FULL"));
-        run(QStringLiteral("PRAGMA journal_mode=WAL"));
-        if (!failed && options.progress) options.progress(options.records);
-        q = QSqlQuery();
-        ins = QSqlQuery();
+        total = fillDemo(db, options);
         db.close();
+    } catch (...) {
+        if (QSqlDatabase::contains(name)) {
+            QSqlDatabase::database(name, false).close();
+            QSqlDatabase::removeDatabase(name);
+        }
+        throw;
     }
     QSqlDatabase::removeDatabase(name);
-    if (failed) {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-wal"));
-        QFile::remove(path + QStringLiteral("-shm"));
-        throwDatabaseError(error);
+    return total;
+}
+
+void removeBuilt(const QString& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+// Writes the file's bytes (or, for a folder, its entries) to the disk. Raises EInOutError.
+void syncPath(const QString& path, bool folder) {
+    const QByteArray local = QFile::encodeName(path);
+    const int fd =
+        ::open(local.constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0) throwFileError(path, errno);
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        // Some file systems cannot sync a folder; the file itself is synced.
+        if (folder && (e == EINVAL || e == EBADF)) return;
+        throwFileError(path, e);
     }
+    ::close(fd);
+}
+
+// Gives the finished file `from` the name `to`, never replacing a file that took that name
+// meanwhile. Raises EInOutError.
+void placeFile(const QString& from, const QString& to) {
+    const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    int e = errno;
+    if (e == EINVAL || e == ENOSYS) {
+        // No such rename here: a hard link is made only when the name is free.
+        if (::link(a.constData(), b.constData()) == 0) {
+            ::unlink(a.constData());
+            return;
+        }
+        e = errno;
+    }
+    if (e == EEXIST)
+        throw EInOutError(QStringLiteral("ファイル %1 は既にあります").arg(to), EEXIST);
+    throwFileError(to, e);
+}
+
+} // namespace
+
+DemoOptions registerDemoOptions(int records) {
+    DemoOptions o;
+    o.records = records;
+    if (records >= 10000) {
+        o.drawingEvery = 20;
+        o.sheetEvery = 50;
+    }
+    return o;
+}
+
+void createDemo(const QString& path, const DemoOptions& options) {
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        throw EInOutError(QStringLiteral("ファイル %1 は既にあります").arg(path), EEXIST);
+    const QFileInfo target(path);
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir()) throwFileError(path, ENOENT);
+    if (!folder.isWritable()) throwFileError(path, EACCES);
+    // Built under a hidden name beside its place, so a half-made register never bears the
+    // name, whatever stops the build.
+    const QString building = target.absoluteDir().filePath(
+        QStringLiteral(".%1.%2.building")
+            .arg(target.fileName(), QUuid::createUuid().toString(QUuid::Id128).left(12)));
+    qint64 total = 0;
+    try {
+        total = buildDemoFile(building, options);
+        syncPath(building, false);
+        placeFile(building, target.absoluteFilePath());
+    } catch (...) {
+        removeBuilt(building);
+        throw;
+    }
+    syncPath(target.absolutePath(), true);
+    if (options.progress) options.progress(total, total);
 }
 
 } // namespace tovera

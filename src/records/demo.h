@@ -20,10 +20,18 @@ struct DemoOptions {
     int drawingMinBytes = 0;
     int sheetMinBytes = 0;
     quint32 seed = 20020113;
-    // Called now and then while the records are written, with the number written so far
-    // (and once at the end with options.records).
-    std::function<void(int written)> progress;
+    // Called now and then while the store is built, with the work done so far out of
+    // `total` (the records written, then the indexes sorted, counted in records), and once
+    // when the store is in place with done == total.
+    std::function<void(qint64 done, qint64 total)> progress;
 };
+
+// The options of a register of `records` house records. Small ones are the default demo;
+// from 10 000 records on, one record in twenty holds a drawing and one in fifty a sheet,
+// of their natural sizes (the plans and sample workbooks of the small demo), as in a
+// city's register where only the buildings surveyed since the program came into use have
+// their documents stored.
+DemoOptions registerDemoOptions(int records);
 
 // The districts of the demo stores, in table order.
 QStringList demoDistricts();
@@ -42,8 +50,10 @@ struct SampleSheet {
 QList<SampleSheet> sampleSheets();
 
 // Creates a new store at `path` (refuses an existing file, as createSchema) and fills it:
-// the districts, then `options.records` house records in one transaction. Raises
-// EInOutError or EDatabaseError; a half-made file is removed.
+// the districts, then `options.records` house records. The store is built under a hidden
+// name in the same folder, synced, and only then given its name (never replacing a file
+// that took the name meanwhile), so `path` either holds the whole register or does not
+// exist. Raises EInOutError or EDatabaseError; the half-made file is removed.
 void createDemo(const QString& path, const DemoOptions& options);
 
 } // namespace tovera

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "records/dberror.h"
+#include "records/schema.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -141,6 +142,10 @@ void Connection::open(const QString& connectionString) {
             QSqlDatabase::removeDatabase(name_);
             throw EDatabaseError(failure);
         }
+        if (info.isWritable()) ensurePrefixSearchIndexes(db);
+        // Room (16 MB) for the index pages a search walks, so the next search finds them here
+        // rather than reading them from the file again.
+        q.exec(QStringLiteral("PRAGMA cache_size = -16384"));
     }
     path_ = info.absoluteFilePath();
 }

@@ -64,6 +64,54 @@ QStringList schemaStatements() {
     };
 }
 
+namespace {
+
+// Whether `table` has an index that SQLite's LIKE prefix search can walk for `column`: a
+// whole-table index whose first key is the column under NOCASE, the folding LIKE uses.
+bool hasPrefixIndex(QSqlQuery& q, const QString& table, const QString& column) {
+    if (!q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quoted(table)))) return true;
+    QStringList whole;
+    while (q.next())
+        if (q.value(4).toInt() == 0) whole << q.value(1).toString(); // not a partial index
+    for (const QString& index : whole) {
+        if (!q.exec(QStringLiteral("PRAGMA index_xinfo(%1)").arg(quoted(index)))) continue;
+        if (q.next() && q.value(2).toString() == column &&
+            q.value(4).toString().compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Whether `column` of `table` exists with text affinity (the LIKE optimisation needs it).
+bool isTextColumn(QSqlQuery& q, const QString& table, const QString& column) {
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)))) return false;
+    while (q.next()) {
+        if (q.value(1).toString() != column) continue;
+        const QString type = q.value(2).toString().toUpper();
+        // SQLite's affinity rules, in their order: INT first, then text.
+        return !type.contains(QLatin1String("INT")) &&
+               (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+                type.contains(QLatin1String("TEXT")));
+    }
+    return false;
+}
+
+} // namespace
+
+void ensurePrefixSearchIndexes(const QSqlDatabase& db) {
+    const QString table = QString::fromUtf8(kRecordTable);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    for (const QString& column : {QStringLiteral("所有者氏名"), QStringLiteral("備考")}) {
+        if (!isTextColumn(q, table, column) || hasPrefixIndex(q, table, column)) continue;
+        // Only an index is added: the rows are not touched. A file that cannot take it now
+        // (locked, full disk) is searched by walking the table, as before.
+        q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3 COLLATE NOCASE)")
+                   .arg(quoted(table + QLatin1Char('_') + column + QStringLiteral("_prefix")),
+                        quoted(table), quoted(column)));
+    }
+}
+
 QSqlDatabase createStoreFile(const QString& path, const QString& connectionName) {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EInOutError(QStringLiteral("ファイル %1 は既にあります").arg(path), EEXIST);

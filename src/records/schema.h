@@ -22,6 +22,13 @@ void createSchema(const QString& path);
 // The statements createSchema runs, in order (for tests and for building stores in place).
 QStringList schemaStatements();
 
+// Gives an existing store whose owner-name or remarks column has no index fit for the
+// prefix searches (a text column without a NOCASE index, as in files made elsewhere) such
+// an index, so that "Like 'text%'" walks the index instead of the table. Adds nothing
+// else and changes no row; failures (a read-only or locked file) are ignored. The stores
+// createSchema makes have these indexes already.
+void ensurePrefixSearchIndexes(const QSqlDatabase& db);
+
 // Opens a new SQLite file at `path` for building (no foreign-key or existence checks),
 // under Qt connection name `connectionName`. Raises EInOutError when `path` exists.
 QSqlDatabase createStoreFile(const QString& path, const QString& connectionName);

@@ -6,6 +6,9 @@
 #include "records/recordset.h"
 #include "store_fixture.h"
 
+#include "platform/errors.h"
+
+#include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -49,9 +52,81 @@ private slots:
         o.drawingEvery = 10;
         o.sheetEvery = 0;
         int calls = 0;
-        o.progress = [&](int) { ++calls; };
+        o.progress = [&](qint64, qint64) { ++calls; };
         createDemo(path, o);
         QVERIFY(calls > 0);
+    }
+
+    // The generator's values pass every check of the columns (the build does not run them
+    // row by row), and the file is whole.
+    void builtStorePassesItsChecks() {
+        test::RawConnection raw(path);
+        QSqlQuery q(raw.database());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA integrity_check")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        QVERIFY(!q.next());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
+    }
+
+    // A build that stops half-way leaves no file under the name and nothing beside it; one
+    // whose name was taken meanwhile leaves that file as it is.
+    void stoppedBuildLeavesNothing_data() {
+        QTest::addColumn<bool>("nameTaken");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("name taken") << true;
+    }
+    void stoppedBuildLeavesNothing() {
+        QFETCH(bool, nameTaken);
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("評価調書.mdb"));
+        DemoOptions o;
+        o.records = 5000;
+        o.progress = [&](qint64 done, qint64 total) {
+            if (!nameTaken && done >= total / 2) throw EInOutError(QStringLiteral("stop"));
+            if (nameTaken && done == total / 2) {
+                QFile other(target);
+                QVERIFY(other.open(QIODevice::NewOnly | QIODevice::WriteOnly));
+                other.write("someone else's");
+            }
+        };
+        bool raised = false;
+        try {
+            createDemo(target, o);
+        } catch (const EInOutError& e) {
+            raised = true;
+            if (nameTaken) QVERIFY2(e.message().contains(target), qPrintable(e.message()));
+        }
+        QVERIFY(raised);
+        const QStringList left =
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        if (nameTaken) {
+            QCOMPARE(left, QStringList{QStringLiteral("評価調書.mdb")});
+            QFile other(target);
+            QVERIFY(other.open(QIODevice::ReadOnly));
+            QCOMPARE(other.readAll(), QByteArray("someone else's"));
+        } else {
+            QCOMPARE(left, QStringList());
+        }
+    }
+
+    // A register in a folder that is not there is refused with the file's name, and
+    // nothing is made.
+    void missingFolderNamesTheFile() {
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("無い/評価調書.mdb"));
+        try {
+            createDemo(target, DemoOptions());
+            QFAIL("a register was made in a missing folder");
+        } catch (const EInOutError& e) {
+            QVERIFY2(e.message().startsWith(target + QStringLiteral(": ")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
     }
 
     // The ends of the full list and its size are those of the table.

@@ -83,14 +83,14 @@ int runDb(const QStringList& args) {
             return 0;
         }
         if (sub == QLatin1String("demo")) {
-            DemoOptions options;
             QString path;
+            int records = DemoOptions().records;
             for (int i = 1; i < args.size(); ++i) {
                 if (args[i] == QLatin1String("--records")) {
                     if (++i >= args.size()) return usage();
                     bool ok = false;
-                    options.records = args[i].toInt(&ok);
-                    if (!ok || options.records < 0 || options.records > 10000000) return usage();
+                    records = args[i].toInt(&ok);
+                    if (!ok || records < 0 || records > 10000000) return usage();
                 } else if (path.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
                     path = args[i];
                 } else {
@@ -98,21 +98,14 @@ int runDb(const QStringList& args) {
                 }
             }
             if (path.isEmpty()) return usage();
-            // Large registers: one record in ten holds a 20 KB drawing and a 50 KB sheet.
-            if (options.records >= 10000) {
-                options.drawingEvery = 10;
-                options.sheetEvery = 10;
-                options.drawingMinBytes = 20 * 1024;
-                options.sheetMinBytes = 50 * 1024;
-            }
+            DemoOptions options = registerDemoOptions(records);
             // A bar of 40 cells on the error stream, redrawn in place.
-            const int total = options.records;
-            options.progress = [total](int written) {
-                const int cells = total > 0 ? int(qint64(written) * 40 / total) : 40;
-                std::fprintf(stderr, "\r[%s%s] %3d%% %d/%d", QByteArray(cells, '#').constData(),
+            options.progress = [](qint64 done, qint64 total) {
+                const int cells = total > 0 ? int(done * 40 / total) : 40;
+                std::fprintf(stderr, "\r[%s%s] %3d%%", QByteArray(cells, '#').constData(),
                              QByteArray(40 - cells, '.').constData(),
-                             total > 0 ? int(qint64(written) * 100 / total) : 100, written, total);
-                if (written >= total) std::fprintf(stderr, "\n");
+                             total > 0 ? int(done * 100 / total) : 100);
+                if (done >= total) std::fprintf(stderr, "\n");
                 std::fflush(stderr);
             };
             createDemo(path, options);

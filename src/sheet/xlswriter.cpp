@@ -283,9 +283,15 @@ QByteArray workbookStream(const Workbook& source) {
 
 QStringList keptPartsDropped(const Workbook& book) {
     using namespace xlswrite;
+    QStringList out;
+    const NotesPlan notes = planNotes(book);
+    for (size_t i = 0; i < book.sheets.size(); ++i)
+        if (notes.drawingOf[i] > 0 && book.sheets[i].notes.size() > kMaxNotesPerSheet)
+            out.append(QStringLiteral("シート「%1」のメモのうち %2 件は保存されません")
+                           .arg(book.sheets[i].name)
+                           .arg(book.sheets[i].notes.size() - kMaxNotesPerSheet));
     Mapping map;
     planReferences(book, map);
-    QStringList out;
     if (referencesKeepNumbers(map)) return out;
     for (const Sheet& s : book.sheets) {
         bool lost = false;

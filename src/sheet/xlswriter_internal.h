@@ -128,6 +128,7 @@ bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QB
 
 // Notes the workbook holds that no kept record carries (read from an .xlsx or an Excel 2-95
 // file): written when the workbook keeps no drawings of its own, at most 1023 per sheet.
+constexpr size_t kMaxNotesPerSheet = 1023; // the shapes of one drawing's identifier cluster
 struct NotesPlan {
     std::vector<int> drawingOf; // per sheet: the drawing its notes go in (from 1), 0 none
     QByteArray drawingGroup;    // the MSODRAWINGGROUP data naming those drawings; empty: none

@@ -11,7 +11,6 @@ namespace tovera::xlswrite {
 
 namespace {
 
-constexpr size_t kMaxNotesPerSheet = 1023; // the shapes of one drawing's identifier cluster
 constexpr int kMaxNoteText = 32767;
 
 QByteArray art(unsigned version, unsigned instance, unsigned type, const QByteArray& body) {

@@ -49,6 +49,7 @@ private slots:
     void notesOfRealWorkbooks_data();
     void notesOfRealWorkbooks();
     void oldNoteGoesOnInItsNextRecord();
+    void notesPastTheLimitAreTold();
     void picturesDecodeAtTheirAnchor_data();
     void picturesDecodeAtTheirAnchor();
     void hostilePictureStoresGiveNoPicture_data();
@@ -124,6 +125,22 @@ void TestSheetObjects::oldNoteGoesOnInItsNextRecord() {
     QCOMPARE(longNote->text.size(), 2060);
     QVERIFY(longNote->text.endsWith(QStringLiteral("bcontinued...")));
     QCOMPARE(roundTrip(book).sheets[0].notes, s.notes);
+}
+
+void TestSheetObjects::notesPastTheLimitAreTold() {
+    // Notes from a file that keeps none of its own: one drawing holds 1023 of them.
+    Workbook book = Workbook::createDefault();
+    for (int i = 0; i < 1030; ++i)
+        book.sheets[0].notes.push_back({i, 1, QStringLiteral("係"), QString::number(i), false});
+    const QStringList told = keptPartsDropped(book);
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told[0].contains(QStringLiteral("7 件")), qPrintable(told[0]));
+    const Workbook back = roundTrip(book);
+    QCOMPARE(back.sheets[0].notes.size(), size_t(1023));
+    QCOMPARE(back.sheets[0].notes.back().text, QStringLiteral("1022"));
+    QCOMPARE(back.sheets[0].notes.back().author, QStringLiteral("係"));
+    book.sheets[0].notes.resize(1023);
+    QVERIFY(keptPartsDropped(book).isEmpty());
 }
 
 void TestSheetObjects::picturesDecodeAtTheirAnchor_data() {

@@ -127,6 +127,21 @@ bool usedRange(const Workbook& book, const Sheet& sheet, CellRange& range) {
             continue;
         take(m.firstRow, m.firstColumn, m.lastRow, m.lastColumn);
     }
+    // Pictures print with the cells they cover (an edge that ends at a cell's start leaves
+    // that cell out).
+    for (const SheetPicture& p : sheet.pictures) {
+        const DrawingAnchor& a = p.anchor;
+        const int lastRow =
+            a.lastRowOffset > 0 || a.lastRow == a.firstRow ? a.lastRow : a.lastRow - 1;
+        const int lastColumn = a.lastColumnOffset > 0 || a.lastColumn == a.firstColumn
+                                   ? a.lastColumn
+                                   : a.lastColumn - 1;
+        const int r0 = std::clamp(a.firstRow, 0, kSheetRows - 1);
+        const int r1 = std::clamp(lastRow, 0, kSheetRows - 1);
+        const int c0 = std::clamp(a.firstColumn, 0, kSheetColumns - 1);
+        const int c1 = std::clamp(lastColumn, 0, kSheetColumns - 1);
+        take(std::min(r0, r1), std::min(c0, c1), std::max(r0, r1), std::max(c0, c1));
+    }
     if (any) range = u;
     return any;
 }

@@ -43,8 +43,8 @@ struct PrintPage {
 QPageLayout sheetPageLayout(const Sheet& sheet);
 
 // The cells a sheet prints when it has no print area: the smallest range holding every
-// cell with a value or with a visible border or fill, and every merged area. Returns false
-// (and leaves `range` alone) when the sheet has none.
+// cell with a value or with a visible border or fill, every merged area and the cells under
+// every picture. Returns false (and leaves `range` alone) when the sheet has none.
 bool usedRange(const Workbook& book, const Sheet& sheet, CellRange& range);
 
 // The pages of sheet `sheet` on paper of `paperSizePoints` (the paper as the device has it,

@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "sheet/cellpaint.h"
 #include "sheet/sheetgeometry.h"
+#include "sheet/sheetobjects.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -148,6 +149,31 @@ void paintHeaderFooter(QPainter& p, double dpi, const Workbook& book, const Prin
              Qt::AlignBottom);
 }
 
+// The pictures of the sheet over the cells of `page`, cut at the page's cells.
+void paintPictures(QPainter& p, double dpi, const Workbook& book, const PrintPage& page) {
+    const Sheet& sheet = book.sheets[size_t(page.sheet)];
+    if (sheet.pictures.empty()) return;
+    const SheetGeometry geo(book, sheet);
+    const double k = dpi / 72;
+    const double s = page.zoom * dpi / 96;
+    const QPointF origin = page.cellArea.topLeft() * k;
+    const int firstColumn = page.cells.firstColumn, firstRow = page.cells.firstRow;
+    auto columnX = [&](int c) {
+        return origin.x() + (geo.columnX(c) - geo.columnX(firstColumn)) * s;
+    };
+    auto rowY = [&](int r) { return origin.y() + (geo.rowY(r) - geo.rowY(firstRow)) * s; };
+    const QRectF cells(QPointF(columnX(firstColumn), rowY(firstRow)),
+                       QPointF(columnX(page.cells.lastColumn + 1), rowY(page.cells.lastRow + 1)));
+    p.save();
+    p.setClipRect(cells, Qt::IntersectClip);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    for (const SheetPicture& picture : sheet.pictures) {
+        const QRectF rect = anchorRect(picture.anchor, columnX, rowY);
+        if (!rect.isEmpty() && rect.intersects(cells)) p.drawImage(rect, picture.image);
+    }
+    p.restore();
+}
+
 // Asks the device for a layout; a printer that refuses it whole (margins below its minimum)
 // still gets the paper and orientation, and pages are placed from the paper's corner.
 void applyLayout(QPagedPaintDevice& device, const QPageLayout& layout) {
@@ -172,6 +198,7 @@ void paintPage(QPainter& p, double dpi, const Workbook& book, const PrintPage& p
         p.setClipRect(QRectF(page.printableArea.topLeft() * k, page.printableArea.size() * k));
         CellPaintContext ctx{&book, &sheet, page.zoom * dpi / 96, page.gridlines};
         paintSheetArea(p, ctx, page.cells, page.cellArea.topLeft() * k);
+        paintPictures(p, dpi, book, page);
     }
     p.restore();
 }

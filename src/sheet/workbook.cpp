@@ -30,6 +30,25 @@ const Cell* Sheet::cell(int rowIndex, int column) const {
     return r ? r->find(column) : nullptr;
 }
 
+const CellNote* Sheet::noteAt(int rowIndex, int column) const {
+    auto it = std::lower_bound(notes.begin(), notes.end(), std::pair(rowIndex, column),
+                               [](const CellNote& n, const std::pair<int, int>& at) {
+                                   return std::pair(n.row, n.column) < at;
+                               });
+    return it != notes.end() && it->row == rowIndex && it->column == column ? &*it : nullptr;
+}
+
+void Sheet::sortNotes() {
+    std::stable_sort(notes.begin(), notes.end(), [](const CellNote& a, const CellNote& b) {
+        return std::pair(a.row, a.column) < std::pair(b.row, b.column);
+    });
+    notes.erase(std::unique(notes.begin(), notes.end(),
+                            [](const CellNote& a, const CellNote& b) {
+                                return a.row == b.row && a.column == b.column;
+                            }),
+                notes.end());
+}
+
 void Sheet::setCell(int rowIndex, const Cell& c) {
     Row& r = rowAt(rowIndex);
     auto it = std::lower_bound(r.cells.begin(), r.cells.end(), int(c.column),

@@ -13,6 +13,7 @@
 //   foreground ("automatic"), 65 system background, 0x7FFF automatic font colour.
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <array>
@@ -185,6 +186,39 @@ struct Protection {
     bool operator==(const Protection&) const = default;
 };
 
+// The note (comment) of a cell, shown by the control and not edited. An Excel 97 sheet keeps
+// its notes as kept records, which are what the writer writes; this is their text as read.
+struct CellNote {
+    int row = 0;    // 0..65535
+    int column = 0; // 0..255
+    QString author; // empty when the file names none
+    QString text;
+    bool shown = false; // shown at all times rather than on hover
+    bool operator==(const CellNote&) const = default;
+};
+
+// Where a drawing object lies on its sheet: the cells of its top-left and bottom-right
+// corners, each with an offset inside the cell in 1/1024 of the column's width and 1/256 of
+// the row's height (the file's units).
+struct DrawingAnchor {
+    int firstColumn = 0;
+    int firstColumnOffset = 0; // 0..1023
+    int firstRow = 0;
+    int firstRowOffset = 0; // 0..255
+    int lastColumn = 0;
+    int lastColumnOffset = 0;
+    int lastRow = 0;
+    int lastRowOffset = 0;
+    bool operator==(const DrawingAnchor&) const = default;
+};
+
+// A bitmap picture of a sheet, decoded from the workbook's drawing group. Shown and printed;
+// an Excel 97 sheet writes it back through its kept records.
+struct SheetPicture {
+    DrawingAnchor anchor;
+    QImage image;
+};
+
 class Sheet {
 public:
     QString name;
@@ -206,6 +240,13 @@ public:
     Panes panes;
     Protection protection;
     KeptSheetRecords kept;
+    std::vector<CellNote> notes;        // sorted by row, then column; one per cell at most
+    std::vector<SheetPicture> pictures; // in drawing order (later ones on top)
+
+    // The note of (row, column), or null.
+    const CellNote* noteAt(int row, int column) const;
+    // Sorts `notes` by cell and keeps the first of each cell.
+    void sortNotes();
 
     // The cell at (row, column), or null when the sheet holds none there.
     const Cell* cell(int row, int column) const;

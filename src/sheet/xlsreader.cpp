@@ -1,4 +1,5 @@
 #include "sheet/xlsreader.h"
+#include "sheet/sheetobjects.h"
 
 #include "sheet/biff.h"
 #include "sheet/cfb.h"
@@ -438,6 +439,7 @@ void finishBook(Context& ctx) {
         b.sheets.push_back(std::move(s));
     }
     if (b.activeSheet < 0 || size_t(b.activeSheet) >= b.sheets.size()) b.activeSheet = 0;
+    readSheetObjects(b);
 }
 
 void readBiff58(Context& ctx, cfb::StreamKind kind) {

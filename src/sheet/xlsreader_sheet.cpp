@@ -49,6 +49,7 @@ private:
     void sharedFormula(const Record& r);
     void arrayFormula(const Record& r);
     void rowRecord(const Record& r);
+    void oldNote(const Record& r);
     void finish();
 
     Context& ctx_;
@@ -72,6 +73,8 @@ private:
     int phase_ = 0;         // 0 before DIMENSIONS, 1 up to WINDOW2, 2 after it
     bool lastKept_ = false; // the previous record was kept (a CONTINUE goes with it)
     uint32_t seq_ = 0;
+    // Notes of Excel 2-95 sheets with their text's bytes, decoded once the text is whole.
+    std::vector<std::pair<CellNote, QByteArray>> oldNotes_;
 };
 
 Cell* SheetReader::add(int row, int column, uint16_t xf) {
@@ -223,6 +226,10 @@ void SheetReader::record(const Record& r, RecordReader& reader) {
     if (r.id == 0x0200) phase_ = std::max(phase_, 1);
     if (r.id == 0x023E) phase_ = 2;
     if (sheetProtectionRecord(sheet_, r)) return;
+    if (v < 8 && r.id == 0x001C) {
+        oldNote(r);
+        return;
+    }
     if (v < 5 && handleGlobalsRecord(ctx_, r)) return;
     if (pendingString_ && r.id != 0x0207 && r.id != 0x0007 && r.id != 0x04BC && r.id != 0x0221 &&
         r.id != 0x0021 && r.id != 0x0236 && r.id != 0x0036) {
@@ -589,7 +596,33 @@ void SheetReader::rowRecord(const Record& r) {
     rowMeta_.push_back(std::move(row));
 }
 
+// A note of Excel 2-95: row, column, the length of the whole text and as much of it as one
+// record holds; the rest follows in NOTE records of row 0xFFFF.
+void SheetReader::oldNote(const Record& r) {
+    Cursor c = r.cursor();
+    const uint16_t row = c.u16(), column = c.u16(), length = c.u16();
+    if (!c.ok()) return;
+    const QByteArray part = c.bytes(std::min<size_t>(length, c.remaining()));
+    if (row == 0xFFFF) {
+        if (!oldNotes_.empty()) oldNotes_.back().second.append(part);
+        return;
+    }
+    if (column > 255 || oldNotes_.size() >= 65536) return;
+    CellNote n;
+    n.row = row;
+    n.column = column;
+    oldNotes_.emplace_back(std::move(n), part);
+}
+
 void SheetReader::finish() {
+    for (auto& [note, bytes] : oldNotes_) {
+        note.text = ctx_.decoder.decode(bytes);
+        note.text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        note.text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        sheet_.notes.push_back(std::move(note));
+    }
+    oldNotes_.clear();
+    sheet_.sortNotes();
     if (!inOrder_) buildRowsFromPending();
     mergeRowRecords();
     resolveFormulaGroups();

@@ -185,7 +185,9 @@ QByteArray workbookStream(const Workbook& source) {
     // Sheets first: they fill the string table.
     StringTable sst;
     std::vector<QByteArray> sheets;
-    for (int i = 0; i < sheetCount; ++i) sheets.push_back(sheetStream(book, i, map, sst));
+    const NotesPlan notes = planNotes(book);
+    for (int i = 0; i < sheetCount; ++i)
+        sheets.push_back(sheetStream(book, i, map, sst, notes.drawingOf[size_t(i)]));
 
     Stream g;
     g.record(0x0809, Body().u16(0x0600).u16(0x0005).u16(0x0DBB).u16(0x07CC).u32(0).u32(6));
@@ -263,6 +265,7 @@ QByteArray workbookStream(const Workbook& source) {
 
     writeReferences(g, sheetCount, refs);
     writeKept(g, book.keptDrawingGroup, true);
+    if (!notes.drawingGroup.isEmpty()) g.record(0x00EB, notes.drawingGroup);
     writeSst(g, sst);
     writeKept(g, book.keptGlobals, true);
     g.record(0x000A, Body());
@@ -280,9 +283,15 @@ QByteArray workbookStream(const Workbook& source) {
 
 QStringList keptPartsDropped(const Workbook& book) {
     using namespace xlswrite;
+    QStringList out;
+    const NotesPlan notes = planNotes(book);
+    for (size_t i = 0; i < book.sheets.size(); ++i)
+        if (notes.drawingOf[i] > 0 && book.sheets[i].notes.size() > kMaxNotesPerSheet)
+            out.append(QStringLiteral("シート「%1」のメモのうち %2 件は保存されません")
+                           .arg(book.sheets[i].name)
+                           .arg(book.sheets[i].notes.size() - kMaxNotesPerSheet));
     Mapping map;
     planReferences(book, map);
-    QStringList out;
     if (referencesKeepNumbers(map)) return out;
     for (const Sheet& s : book.sheets) {
         bool lost = false;

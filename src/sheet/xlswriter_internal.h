@@ -126,8 +126,23 @@ void writeReferences(Stream& out, int sheetCount, const References& refs);
 // lone array reference (ptgExp).
 bool remapTokens(const QByteArray& tokens, const Mapping& map, bool allowExp, QByteArray& out);
 
-// Writes the substream of sheet `index` (BOF to EOF).
-QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst);
+// Notes the workbook holds that no kept record carries (read from an .xlsx or an Excel 2-95
+// file): written when the workbook keeps no drawings of its own, at most 1023 per sheet.
+constexpr size_t kMaxNotesPerSheet = 1023; // the shapes of one drawing's identifier cluster
+struct NotesPlan {
+    std::vector<int> drawingOf; // per sheet: the drawing its notes go in (from 1), 0 none
+    QByteArray drawingGroup;    // the MSODRAWINGGROUP data naming those drawings; empty: none
+};
+NotesPlan planNotes(const Workbook& book);
+
+// Writes the drawing, objects, text boxes and NOTE records of the notes of `sheet` as
+// drawing `drawing` of the plan; nothing for drawing 0.
+void writeNotes(Stream& out, const Sheet& sheet, int drawing);
+
+// Writes the substream of sheet `index` (BOF to EOF); its notes go in drawing
+// `noteDrawing` (0: none written).
+QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst,
+                       int noteDrawing = 0);
 
 // True when the file's external-sheet entries and defined names keep the model's numbers,
 // so formulas inside kept records (validation, conditional formats) still point where

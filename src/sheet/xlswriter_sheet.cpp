@@ -232,7 +232,8 @@ void writeKept(Stream& out, const std::vector<KeptRecord>& records, bool withFor
     }
 }
 
-QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst) {
+QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, StringTable& sst,
+                       int noteDrawing) {
     const Sheet& sheet = book.sheets[size_t(index)];
     Stream out;
     out.record(0x0809, Body().u16(0x0600).u16(0x0010).u16(0x0DBB).u16(0x07CC).u32(0).u32(6));
@@ -327,6 +328,7 @@ QByteArray sheetStream(const Workbook& book, int index, const Mapping& map, Stri
     }
 
     writeKept(out, sheet.kept.afterCells, keptFormulas);
+    writeNotes(out, sheet, noteDrawing);
 
     const bool active = index == std::clamp(book.activeSheet, 0, int(book.sheets.size()) - 1);
     unsigned w2 = 0x00B4 | (sheet.showGridlines ? 0x0002 : 0);

@@ -317,11 +317,49 @@ struct SheetReader {
 
 } // namespace
 
+namespace {
+
+// The notes of a sheet's comments part: each comment's cell, author and plain text (the
+// readings of phonetic runs left out).
+void readComments(Archive& zip, Context& ctx, const QString& part, Sheet& sheet) {
+    const QByteArray data = zip.read(part, false);
+    if (data.isEmpty()) return;
+    Xml x(data, ctx.name, part);
+    std::vector<QString> authors;
+    while (x.next()) {
+        if (x.is("author")) {
+            if (authors.size() < 65536) authors.push_back(decodeEscapes(x.text()));
+        } else if (x.is("comment")) {
+            CellNote note;
+            const bool placed = parseCellRef(x.attr("ref"), note.row, note.column);
+            const int author = x.intAttr("authorId", -1);
+            if (author >= 0 && size_t(author) < authors.size())
+                note.author = authors[size_t(author)];
+            const int level = x.depth();
+            while (x.next() && !(x.isEnd() && x.depth() < level)) {
+                if (x.is("rPh"))
+                    x.skip();
+                else if (x.is("t"))
+                    note.text += decodeEscapes(x.text());
+            }
+            note.text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            if (placed && note.row <= 65535 && note.column <= 255 && sheet.notes.size() < 65536)
+                sheet.notes.push_back(std::move(note));
+        }
+    }
+    sheet.sortNotes();
+}
+
+} // namespace
+
 void readWorksheet(Archive& zip, Context& ctx, const QString& part, Sheet& sheet, int index) {
     const QByteArray data = zip.read(part);
     Xml x(data, ctx.name, part);
     SheetReader reader{ctx, sheet, index, x, {}, {}, -1, -1};
     reader.run();
+    const auto rels = readRelationships(zip, ctx, part);
+    for (auto it = rels.begin(); it != rels.end(); ++it)
+        if (it->first == QLatin1String("comments")) readComments(zip, ctx, it->second, sheet);
 }
 
 } // namespace tovera::xlsx

@@ -39,12 +39,13 @@ int runSheetCells(const QStringList& args) {
 
 // The features a workbook holds that the engine keeps without interpreting them, and its
 // panes and protection: one line each, SHEET<TAB>FEATURE<TAB>COUNT (SHEET "*" for the
-// workbook, else the sheet's number from 0).
+// workbook, else the sheet's number from 0). "comment" and "picture" count the notes and
+// the bitmap pictures the control shows.
 int runSheetRecords(const QStringList& args) {
     if (args.size() != 1) return fail(2, QStringLiteral("usage: tovera-cli sheet records FILE"));
     Workbook book;
     try {
-        book = loadWorkbookFile(args[0]);
+        book = loadAnyWorkbookFile(args[0]);
     } catch (const Exception& e) {
         return fail(1, e.message());
     }
@@ -79,6 +80,8 @@ int runSheetRecords(const QStringList& args) {
         line(n, s.panes.frozen ? QStringLiteral("frozenpanes") : QStringLiteral("splitpanes"),
              s.panes.any() ? 1 : 0);
         line(n, QStringLiteral("protection"), s.protection.on ? 1 : 0);
+        line(n, QStringLiteral("comment"), qsizetype(s.notes.size()));
+        line(n, QStringLiteral("picture"), qsizetype(s.pictures.size()));
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;

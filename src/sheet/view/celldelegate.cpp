@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 namespace tovera {
 
@@ -14,6 +16,7 @@ namespace {
 
 const QColor kGridLine(0xC0, 0xC0, 0xC0);
 const QColor kSelectionTint(0x31, 0x6A, 0xC5, 60);
+const QColor kNoteMark(0xFF, 0x00, 0x00);
 
 } // namespace
 
@@ -64,6 +67,19 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                       QRect(left, rect.top(), right - left, rect.height()));
             painter->restore();
         }
+    }
+
+    // A cell with a note: a small red triangle in its top-right corner.
+    if (model->sheet().noteAt(row, column)) {
+        const int size = std::max(3, int(std::lround(6 * ctx.scale)));
+        const QPoint corner = rect.topRight();
+        const QPoint points[3] = {corner - QPoint(size, 0), corner, corner + QPoint(0, size)};
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(kNoteMark);
+        painter->drawPolygon(points, 3);
+        painter->restore();
     }
 
     const QModelIndex current = grid_->currentIndex();

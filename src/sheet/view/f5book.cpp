@@ -7,8 +7,8 @@
 #include "sheet/view/sheetmodel.h"
 #include "sheet/workbookops.h"
 #include "sheet/xlsreader.h"
-#include "sheet/xlsxreader.h"
 #include "sheet/xlswriter.h"
+#include "sheet/xlsxreader.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -150,6 +150,7 @@ void TF5Book::SaveWorkbookFile(const QString& path, int16_t fileType) {
     commitPendingInput();
     asControlCall(path, [&] { saveWorkbookFile(book_, path, fileType); });
     fileName_ = path;
+    tellDroppedParts(path);
 }
 
 void TF5Book::ClearWorkbook() {
@@ -160,6 +161,19 @@ void TF5Book::ClearWorkbook() {
 void TF5Book::SaveWorkbookToHandle(HGLOBAL& handle, int16_t) {
     commitPendingInput();
     asControlCall(QString(), [&] { tovera::SaveWorkbookToHandle(book_, handle); });
+    tellDroppedParts(fileName_.isEmpty() ? QString() : QFileInfo(fileName_).fileName());
+}
+
+QString TF5Book::droppedPartsMessage(const QString& where) const {
+    const QStringList dropped = keptPartsDropped(book_);
+    if (dropped.isEmpty()) return {};
+    const QString parts = dropped.join(QStringLiteral("。\n")) + QStringLiteral("。");
+    return where.isEmpty() ? parts : QStringLiteral("%1: %2").arg(where, parts);
+}
+
+void TF5Book::tellDroppedParts(const QString& where) {
+    const QString message = droppedPartsMessage(where);
+    if (!message.isEmpty()) showMessage(message);
 }
 
 void TF5Book::LoadWorkbookFromHandle(HGLOBAL handle, int16_t) {

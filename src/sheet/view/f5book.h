@@ -75,6 +75,10 @@ public:
     void setMessageHandler(std::function<void(const QString&)> handler);
     // The message shown when formulas refer to themselves through others.
     static QString circularMessage();
+    // What a save leaves out of the workbook shown because an edit made it invalid, one
+    // sentence per part, after `where` (the file) when given; empty when nothing is left
+    // out. SaveWorkbookFile and SaveWorkbookToHandle show it after writing.
+    QString droppedPartsMessage(const QString& where = {}) const;
 
     SheetGrid* grid() const { return grid_; }
     SheetModel* model() const { return model_; }
@@ -95,6 +99,7 @@ private:
     void commitPendingInput();
     static bool choosePrintTarget(QPrinter& printer, QWidget* parent);
     void showMessage(const QString& message);
+    void tellDroppedParts(const QString& where);
 
     Workbook book_;
     QString fileName_; // the file last loaded or saved, for printed headers

@@ -355,6 +355,7 @@ void SheetGrid::paintEvent(QPaintEvent* event) {
     }
     QPaintEvent widened(rows);
     QTableView::paintEvent(&widened);
+    paintPictures(event->region());
 }
 
 CellPaintContext SheetGrid::paintContext() const {

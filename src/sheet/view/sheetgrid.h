@@ -76,11 +76,20 @@ public:
     // For the delegate: true when the cell's format has a fill.
     bool hasFill(int row, int column) const;
 
+    // The text shown when the pointer rests on (row, column): the author of the cell's note
+    // on the first line (when the file names one) and the note's text; empty when the cell
+    // (or the merged area it lies in) has no note.
+    QString noteText(int row, int column) const;
+    // Where the picture `picture` of the sheet shown lies in the viewport, in pixels at the
+    // view scale with the scrolling applied.
+    QRectF pictureRect(const SheetPicture& picture) const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void updateGeometries() override;
@@ -100,6 +109,7 @@ private:
     int frozenColumns_ = 0;
 
     void applyPendingScroll();
+    void paintPictures(const QRegion& region);
     int scaled(int pixels) const;
     QModelIndex cellIndex(int row, int column) const;
 

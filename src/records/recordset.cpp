@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "records/columns.h"
 #include "records/dberror.h"
+#include "records/engine.h"
 #include "records/recordorder.h"
 
 #include <QFile>
@@ -22,16 +23,16 @@ namespace {
 const QString kNotEditing = QStringLiteral("データセットが編集または挿入モードではありません");
 const QString kClosed = QStringLiteral("閉じているデータセットでは操作を実行できません");
 const QString kEmpty = QStringLiteral("空のデータセットでは操作を実行できません");
-// A record another window or program deleted or changed after we read it is never
-// overwritten nor deleted unseen.
+// A record another window, desk or program deleted or changed after we read it is never
+// overwritten nor deleted unseen. "%1" names the record ("No 12（山田太郎）の").
 const QString kPostGone = QStringLiteral(
-    "このレコードは読み込んだ後に他のユーザーによって削除されたため、変更を保存できません");
+    "%1レコードは読み込んだ後に他のユーザーによって削除されたため、変更を保存できません");
 const QString kPostChanged = QStringLiteral(
-    "このレコードは読み込んだ後に他のユーザーによって変更されたため、変更を保存できません");
-const QString kDeleteGone = QStringLiteral(
-    "このレコードは読み込んだ後に他のユーザーによって削除されたため、削除できません");
-const QString kDeleteChanged = QStringLiteral(
-    "このレコードは読み込んだ後に他のユーザーによって変更されたため、削除できません");
+    "%1レコードは読み込んだ後に他のユーザーによって変更されたため、変更を保存できません");
+const QString kDeleteGone =
+    QStringLiteral("%1レコードは読み込んだ後に他のユーザーによって削除されたため、削除できません");
+const QString kDeleteChanged =
+    QStringLiteral("%1レコードは読み込んだ後に他のユーザーによって変更されたため、削除できません");
 const QString kShownGoneNext = QStringLiteral(
     "表示していたレコードは他のユーザーによって削除されたため、次のレコードを表示しました");
 const QString kShownGonePrior = QStringLiteral(
@@ -41,18 +42,6 @@ const QString kShownGoneNone = QStringLiteral(
 
 QString quoted(const QString& name) {
     return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-// Column kind of a column that the column table does not know, from its declared type.
-ColumnKind kindFromDeclared(const QString& declared) {
-    const QString t = declared.toUpper();
-    if (t.contains(QLatin1String("BLOB")) || t.isEmpty()) return ColumnKind::Blob;
-    if (t.contains(QLatin1String("INT"))) return ColumnKind::Integer;
-    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
-        t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUM")))
-        return ColumnKind::Real;
-    if (t.contains(QLatin1String("DATE"))) return ColumnKind::Date;
-    return ColumnKind::Text;
 }
 
 } // namespace
@@ -67,6 +56,7 @@ struct RecordSet::Impl {
     };
 
     Connection& connection;
+    Engine engine{Engine::Kind::File};
     State state = State::Closed;
     QString sql;
     QVariantMap params;
@@ -77,6 +67,7 @@ struct RecordSet::Impl {
     QList<Column> columns;
     QList<QVariant> row;     // stored values of the current record (blob columns null)
     QList<qint64> blobLens;  // stored byte lengths (blob columns only)
+    qint64 version = -1;     // the stored row_version (server registers)
     QList<QVariant> pending; // values while editing or inserting
     QList<bool> changed;
     bool modified = false;
@@ -97,27 +88,37 @@ struct RecordSet::Impl {
     bool editing() const { return state == State::Editing || state == State::Inserting; }
 
     void readColumns() {
-        QSqlQuery q(connection.database());
-        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)")
-                        .arg(quoted(QString::fromUtf8(kRecordTable)))))
-            throwDatabaseError(q.lastError());
+        engine = Engine::of(connection.database());
+        const QList<Engine::StoredColumn> stored = engine.recordColumns(connection.database());
         columns.clear();
-        while (q.next()) {
+        for (const Engine::StoredColumn& s : stored) {
             Column c;
-            c.name = q.value(1).toString();
+            c.name = s.name;
             if (const ColumnDef* known = findColumn(c.name)) {
                 c.def = *known;
             } else {
                 c.nameUtf8 = c.name.toUtf8();
-                c.def = ColumnDef{nullptr, kindFromDeclared(q.value(2).toString())};
+                c.def = ColumnDef{nullptr, s.kind};
             }
             columns.push_back(c);
         }
         for (Column& c : columns)
             if (!c.nameUtf8.isEmpty()) c.def.name = c.nameUtf8.constData();
-        if (columns.isEmpty())
-            throw EDatabaseError(QStringLiteral("テーブル '%1' が見つかりません")
-                                     .arg(QString::fromUtf8(kRecordTable)));
+    }
+
+    // How the refusals name the current record: "No 12（山田太郎）の", or "この".
+    QString recordName() const {
+        const int no = indexOf(QStringLiteral("No"));
+        const int owner = indexOf(QStringLiteral("所有者氏名"));
+        const QString number = no >= 0 ? displayText(columns[no].def, row.value(no)) : QString();
+        const QString name = owner >= 0 ? row.value(owner).toString() : QString();
+        if (number.isEmpty() && name.isEmpty()) return QStringLiteral("この");
+        QString text = number.isEmpty() ? name : QStringLiteral("No ") + number;
+        if (!number.isEmpty() && !name.isEmpty()) text += QStringLiteral("（%1）").arg(name);
+        return text + QStringLiteral("の");
+    }
+    EDatabaseError refusal(const QString& message) const {
+        return EDatabaseError(message.arg(recordName()));
     }
 
     qint64 curKey() const { return cur ? order.key(*cur) : -1; }
@@ -137,9 +138,7 @@ struct RecordSet::Impl {
         while (rest.endsWith(QLatin1Char(';'))) rest = rest.chopped(1).trimmed();
         if (rest.isEmpty() && params.isEmpty())
             return RecordOrder::wholeTable(connection.database(), table);
-        const QString keyQuery =
-            QStringLiteral("SELECT rowid FROM %1").arg(table) +
-            (m.captured(2).isEmpty() ? QString() : QStringLiteral(" ") + m.captured(2));
+        const QString keyQuery = engine.keyQuery(table, m.captured(2));
         QSqlQuery q(connection.database());
         q.setForwardOnly(true);
         bool ok;
@@ -176,10 +175,11 @@ struct RecordSet::Impl {
     struct Row {
         QList<QVariant> values; // blob columns null
         QList<qint64> blobLens; // byte lengths (blob columns only)
+        qint64 version = -1;    // row_version (server registers)
     };
 
     Row blankRow() const {
-        return {QList<QVariant>(columns.size()), QList<qint64>(columns.size(), 0)};
+        return {QList<QVariant>(columns.size()), QList<qint64>(columns.size(), 0), -1};
     }
 
     // Reads the stored values of record `key` (a rowid); a record deleted behind our back
@@ -209,6 +209,7 @@ struct RecordSet::Impl {
         }
         QSqlRecord values = q.record();
         q.finish(); // ends the read, so the statement holds no lock between moves
+        if (engine.hasVersion()) r.version = values.value(int(columns.size())).toLongLong();
         for (int i = 0; i < columns.size(); ++i) {
             const QVariant v = values.value(i);
             if (columns[i].def.kind == ColumnKind::Blob)
@@ -235,13 +236,14 @@ struct RecordSet::Impl {
         hasNext.reset();
         row = std::move(r.values);
         blobLens = std::move(r.blobLens);
+        version = r.version;
     }
 
     // A write and the read of what it leaves shown are one transaction: when either
-    // fails, the file and the record set stay as they were. The transaction takes the
-    // file's write lock at once, so what it checks before writing stays true until the
-    // write.
-    void begin() { run(QStringLiteral("BEGIN IMMEDIATE")); }
+    // fails, the register and the record set stay as they were. In the file the
+    // transaction takes the write lock at once, so what it checks before writing stays true
+    // until the write; on the server the write itself names the version it read.
+    void begin() { run(engine.beginWrite()); }
     void commit() { run(QStringLiteral("COMMIT")); }
     void rollback() {
         QSqlQuery q(connection.database());
@@ -259,17 +261,29 @@ struct RecordSet::Impl {
         const std::optional<Row> stored = readStored(curKey());
         if (!stored) {
             order.keep(curKey());
-            throw EDatabaseError(gone);
+            throw refusal(gone);
         }
-        if (stored->values != row || stored->blobLens != blobLens) throw EDatabaseError(changed);
+        if (engine.hasVersion() ? stored->version != version
+                                : stored->values != row || stored->blobLens != blobLens)
+            throw refusal(changed);
+    }
+
+    // The condition that finds the current record as it was read: its key, and on the
+    // server its version (two values bound in that order).
+    QString whereAsRead() const {
+        return engine.hasVersion() ? QStringLiteral("rowid = ? AND %1 = ?")
+                                         .arg(quoted(QString::fromUtf8(kVersionColumn)))
+                                   : QStringLiteral("rowid = ?");
+    }
+    void bindAsRead(QSqlQuery& q) const {
+        q.addBindValue(curKey());
+        if (engine.hasVersion()) q.addBindValue(version);
     }
 
     void prepareRowQuery() {
         QStringList select;
-        for (const Column& c : columns)
-            select << (c.def.kind == ColumnKind::Blob ? QStringLiteral("length(%1)")
-                                                      : QStringLiteral("%1"))
-                          .arg(quoted(c.name));
+        for (const Column& c : columns) select << engine.readExpression(quoted(c.name), c.def.kind);
+        if (engine.hasVersion()) select << quoted(QString::fromUtf8(kVersionColumn));
         rowQuery.emplace(connection.database());
         rowQuery->setForwardOnly(true);
         if (!rowQuery->prepare(
@@ -476,7 +490,9 @@ void RecordSet::post() {
     qint64 key = -1;
     Impl::Row stored;
     try {
-        if (d->state == State::Editing) d->requireUnchanged(kPostGone, kPostChanged);
+        // The server's UPDATE names the version it read; without one the read checks it.
+        if (d->state == State::Editing && (!d->engine.hasVersion() || which.isEmpty()))
+            d->requireUnchanged(kPostGone, kPostChanged);
         key = write(which);
         stored = d->readRow(key);
         d->commit();
@@ -503,26 +519,23 @@ qint64 RecordSet::write(const QList<int>& which) {
     if (d->state == State::Editing && !which.isEmpty()) {
         QStringList sets;
         for (const QString& n : names) sets << n + QStringLiteral(" = ?");
-        ok = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                           .arg(table, sets.join(QLatin1Char(','))));
+        ok = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                           .arg(table, sets.join(QLatin1Char(',')), d->whereAsRead()));
         if (ok) {
             for (int i : which) q.addBindValue(d->boundValue(i));
-            q.addBindValue(d->curKey());
+            d->bindAsRead(q);
             ok = q.exec();
         }
-        if (ok && q.numRowsAffected() != 1) throw EDatabaseError(kPostGone);
+        if (ok && q.numRowsAffected() != 1) {
+            q.finish();
+            d->requireUnchanged(kPostGone, kPostChanged);
+            throw d->refusal(kPostChanged);
+        }
     } else if (d->state == State::Inserting) {
-        if (which.isEmpty()) {
-            ok = q.exec(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
-        } else {
-            ok = q.prepare(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(table, names.join(QLatin1Char(',')),
-                         QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))));
-            if (ok) {
-                for (int i : which) q.addBindValue(d->boundValue(i));
-                ok = q.exec();
-            }
+        ok = q.prepare(d->engine.insertStatement(table, names));
+        if (ok) {
+            for (int i : which) q.addBindValue(d->boundValue(i));
+            ok = q.exec();
         }
     }
     if (!ok) {
@@ -535,7 +548,10 @@ qint64 RecordSet::write(const QList<int>& which) {
                                      .arg(d->pending[district].toString()));
         throw EDatabaseError(text);
     }
-    const qint64 key = d->state == State::Inserting ? q.lastInsertId().toLongLong() : d->curKey();
+    qint64 key = d->curKey();
+    if (d->state == State::Inserting)
+        key = d->engine.insertReturnsKey() ? (q.next() ? q.value(0).toLongLong() : -1)
+                                           : q.lastInsertId().toLongLong();
     q.finish();
     return key;
 }
@@ -570,13 +586,18 @@ void RecordSet::remove() {
     d->begin();
     Impl::Row shown;
     try {
-        d->requireUnchanged(kDeleteGone, kDeleteChanged);
+        if (!d->engine.hasVersion()) d->requireUnchanged(kDeleteGone, kDeleteChanged);
         QSqlQuery q(d->connection.database());
-        const bool ok = q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
-                                      .arg(quoted(QString::fromUtf8(kRecordTable))));
-        if (ok) q.addBindValue(d->curKey());
+        const bool ok =
+            q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                          .arg(quoted(QString::fromUtf8(kRecordTable)), d->whereAsRead()));
+        if (ok) d->bindAsRead(q);
         if (!ok || !q.exec()) throwDatabaseError(q.lastError());
-        if (q.numRowsAffected() != 1) throw EDatabaseError(kDeleteGone);
+        if (q.numRowsAffected() != 1) {
+            q.finish();
+            d->requireUnchanged(kDeleteGone, kDeleteChanged);
+            throw d->refusal(kDeleteChanged);
+        }
         q.finish();
         shown = d->readAt(d->order, following);
         d->commit();

@@ -521,14 +521,15 @@ private Q_SLOTS:
     void lostUpdateKeepsTheTypedValues_data() {
         QTest::addColumn<QString>("other");
         QTest::addColumn<QString>("message");
-        QTest::newRow("deleted")
-            << QStringLiteral("DELETE FROM 基本データ WHERE No = 1")
-            << QStringLiteral("このレコードは読み込んだ後に他のユーザーによって削除されたため、"
-                              "変更を保存できません.");
-        QTest::newRow("changed")
-            << QStringLiteral("UPDATE 基本データ SET 所有者氏名 = '他人' WHERE No = 1")
-            << QStringLiteral("このレコードは読み込んだ後に他のユーザーによって変更されたため、"
-                              "変更を保存できません.");
+        QTest::newRow("deleted") << QStringLiteral("DELETE FROM 基本データ WHERE No = 1")
+                                 << QStringLiteral(
+                                        "No 1のレコードは読み込んだ後に他のユーザーによって"
+                                        "削除されたため、変更を保存できません.");
+        QTest::newRow("changed") << QStringLiteral(
+                                        "UPDATE 基本データ SET 所有者氏名 = '他人' WHERE No = 1")
+                                 << QStringLiteral(
+                                        "No 1のレコードは読み込んだ後に他のユーザーによって"
+                                        "変更されたため、変更を保存できません.");
     }
     void lostUpdateKeepsTheTypedValues() {
         QFETCH(QString, other);

@@ -111,8 +111,8 @@ QString chosenRegister(const QString& executableFolder) {
 
 QString ServerAddress::shown() const {
     QString text = host.isEmpty() ? QStringLiteral("localhost") : host;
-    if (port > 0) text += QLatin1Char(':') + QString::number(port);
-    return text + QLatin1Char('/') + database;
+    return text + QLatin1Char(':') + QString::number(port > 0 ? port : 5432) + QLatin1Char('/') +
+           database;
 }
 
 ServerAddress parseServerUri(const QString& uri) {

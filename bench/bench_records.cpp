@@ -159,6 +159,7 @@ void benchRecords() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "records: %s\n", e.what());
     }
+    benchRecordsServer();
 }
 
 } // namespace tovera::bench

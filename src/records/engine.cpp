@@ -80,13 +80,11 @@ QList<Engine::StoredColumn> Engine::recordColumns(const QSqlDatabase& db) const 
     const QString table = QString::fromUtf8(kRecordTable);
     bool ok;
     if (isServer()) {
-        ok = q.prepare(QStringLiteral(
-            "SELECT column_name, data_type FROM information_schema.columns "
-            "WHERE table_schema = current_schema() AND table_name = ? ORDER BY ordinal_position"));
-        if (ok) {
-            q.addBindValue(table);
-            ok = q.exec();
-        }
+        // The catalogue itself: its information_schema view costs a planning of its own.
+        ok = q.exec(QStringLiteral("SELECT attname, format_type(atttypid, atttypmod) FROM "
+                                   "pg_attribute WHERE attrelid = to_regclass('\"%1\"') AND "
+                                   "attnum > 0 AND NOT attisdropped ORDER BY attnum")
+                        .arg(table));
     } else {
         ok = q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table));
     }

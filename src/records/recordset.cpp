@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace tovera {
@@ -73,6 +74,26 @@ struct RecordSet::Impl {
     bool modified = false;
     QList<RecordLink*> links;
     std::optional<QSqlQuery> rowQuery; // prepared while open: one record by rowid
+    // The writes, each prepared once while open (a server prepares a statement in a round
+    // trip of its own), by their text.
+    std::map<QString, QSqlQuery> writes;
+
+    // The write `sql`, prepared; false with the reason in `q` when it cannot be.
+    bool prepareWrite(const QString& sql, QSqlQuery*& q) {
+        auto it = writes.find(sql);
+        if (it == writes.end()) {
+            QSqlQuery fresh(connection.database());
+            if (!fresh.prepare(sql)) {
+                failedWrite = std::move(fresh);
+                q = &failedWrite;
+                return false;
+            }
+            it = writes.emplace(sql, std::move(fresh)).first;
+        }
+        q = &it->second;
+        return true;
+    }
+    QSqlQuery failedWrite;
 
     int indexOf(const QString& name) const {
         for (int i = 0; i < columns.size(); ++i)
@@ -326,6 +347,7 @@ void RecordSet::open(const QString& sql, const QVariantMap& params) {
     d->sql = sql;
     d->params = params;
     d->rowQuery.reset();
+    d->writes.clear();
     if (!d->connection.isOpen()) throw EDatabaseError(QStringLiteral("接続が開かれていません"));
     d->readColumns();
     RecordOrder order = d->readKeys();
@@ -354,6 +376,7 @@ void RecordSet::closeDiscarding() {
     d->state = State::Closed;
     d->order = RecordOrder();
     d->rowQuery.reset();
+    d->writes.clear();
     d->cur.reset();
     d->row.clear();
     d->blobLens.clear();
@@ -514,30 +537,33 @@ qint64 RecordSet::write(const QList<int>& which) {
     QStringList names;
     for (int i : which) names << quoted(d->columns[i].name);
     const QString table = quoted(QString::fromUtf8(kRecordTable));
-    QSqlQuery q(d->connection.database());
+    QSqlQuery none;
+    QSqlQuery* statement = &none;
     bool ok = true;
     if (d->state == State::Editing && !which.isEmpty()) {
         QStringList sets;
         for (const QString& n : names) sets << n + QStringLiteral(" = ?");
-        ok = q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                           .arg(table, sets.join(QLatin1Char(',')), d->whereAsRead()));
+        ok = d->prepareWrite(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                 .arg(table, sets.join(QLatin1Char(',')), d->whereAsRead()),
+                             statement);
         if (ok) {
-            for (int i : which) q.addBindValue(d->boundValue(i));
-            d->bindAsRead(q);
-            ok = q.exec();
+            for (int i : which) statement->addBindValue(d->boundValue(i));
+            d->bindAsRead(*statement);
+            ok = statement->exec();
         }
-        if (ok && q.numRowsAffected() != 1) {
-            q.finish();
+        if (ok && statement->numRowsAffected() != 1) {
+            statement->finish();
             d->requireUnchanged(kPostGone, kPostChanged);
             throw d->refusal(kPostChanged);
         }
     } else if (d->state == State::Inserting) {
-        ok = q.prepare(d->engine.insertStatement(table, names));
+        ok = d->prepareWrite(d->engine.insertStatement(table, names), statement);
         if (ok) {
-            for (int i : which) q.addBindValue(d->boundValue(i));
-            ok = q.exec();
+            for (int i : which) statement->addBindValue(d->boundValue(i));
+            ok = statement->exec();
         }
     }
+    QSqlQuery& q = *statement;
     if (!ok) {
         const QSqlError e = q.lastError();
         const QString text = databaseErrorText(e);

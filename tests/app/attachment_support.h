@@ -2,6 +2,7 @@
 // Shared pieces of the attachment tests: reading the store back with SQL, real drops and
 // clicks, and drawings of any size.
 
+#include "records/provider.h"
 #include "support.h"
 
 #include <QApplication>
@@ -15,9 +16,18 @@
 
 namespace tovera::testing {
 
-// The value of `sql` (first column of the first row) read straight from the store file.
+// The value of `sql` (first column of the first row) read straight from the store file,
+// or from the server register TOVERA_DATABASE names when it is set.
 inline QVariant storeValue(const QString& databasePath, const QString& sql) {
     QVariant value;
+    const QString server = qEnvironmentVariable(kDatabaseVariable);
+    if (!server.isEmpty()) {
+        Connection c;
+        c.open(server);
+        QSqlQuery q(c.database());
+        if (q.exec(sql) && q.next()) value = q.value(0);
+        return value;
+    }
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-read"));
@@ -34,7 +44,7 @@ inline QVariant storeValue(const QString& databasePath, const QString& sql) {
 
 // Column `column` of the record No = `no`, as stored in the file.
 inline QByteArray storedColumn(const QString& databasePath, const char* column, int no) {
-    return storeValue(databasePath, QStringLiteral("SELECT %1 FROM 基本データ WHERE No = %2")
+    return storeValue(databasePath, QStringLiteral("SELECT %1 FROM 基本データ WHERE \"No\" = %2")
                                         .arg(QLatin1String(column))
                                         .arg(no))
         .toByteArray();

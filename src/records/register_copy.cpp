@@ -63,7 +63,34 @@ qint64 scalar(const QSqlDatabase& db, const QString& sql) {
     return q.value(0).toLongLong();
 }
 
+// Raises when the open register `db` (named `to`) holds records.
+void refuseHeld(const QSqlDatabase& db, const QString& to) {
+    const QString records = quoted(QString::fromUtf8(kRecordTable));
+    if (const qint64 held = scalar(db, QStringLiteral("SELECT count(*) FROM %1").arg(records)))
+        throw EDatabaseError(
+            QStringLiteral(
+                "%1: コピー先には既にレコードが %2 件あります（空の台帳にだけコピーします）")
+                .arg(shownName(to))
+                .arg(held));
+}
+
 } // namespace
+
+void requireEmptyDestination(const QString& to) {
+    if (isServerUri(to)) {
+        Connection c;
+        try {
+            c.open(to);
+        } catch (const Exception&) {
+            return; // the copy makes the database
+        }
+        if (serverHasRegister(c.database())) refuseHeld(c.database(), to);
+    } else if (QFileInfo::exists(to)) {
+        Connection c;
+        openRegister(c, to);
+        refuseHeld(c.database(), to);
+    }
+}
 
 CopySummary copyRegister(const QString& from, const QString& to,
                          const std::function<void(int, int)>& progress) {
@@ -81,12 +108,7 @@ CopySummary copyRegister(const QString& from, const QString& to,
     const QString districts = quoted(QString::fromUtf8(kDistrictTable));
     const QString district = quoted(QString::fromUtf8(kDistrictColumn));
 
-    if (const qint64 held = scalar(out, QStringLiteral("SELECT count(*) FROM %1").arg(records)))
-        throw EDatabaseError(
-            QStringLiteral(
-                "%1: コピー先には既にレコードが %2 件あります（空の台帳にだけコピーします）")
-                .arg(shownName(to))
-                .arg(held));
+    refuseHeld(out, to);
 
     // The columns both registers have, in the source's order.
     QList<Engine::StoredColumn> columns;

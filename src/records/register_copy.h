@@ -25,4 +25,9 @@ struct CopySummary {
 CopySummary copyRegister(const QString& from, const QString& to,
                          const std::function<void(int done, int total)>& progress = {});
 
+// Raises EDatabaseError, as copyRegister would, when register `to` exists and holds
+// records; a destination that is missing or cannot be reached passes (for checks before
+// long work).
+void requireEmptyDestination(const QString& to);
+
 } // namespace tovera

@@ -155,10 +155,13 @@ int runDb(const QStringList& args) {
             options.progress = [total](int written) { drawBar(written, total); };
             if (isServerUri(path)) {
                 // Built as a file first, then copied onto the server.
+                requireEmptyDestination(path);
                 QTemporaryDir work;
                 const QString file = work.filePath(QStringLiteral("demo.mdb"));
                 createDemo(file, options);
-                return copy(file, path);
+                copyRegister(file, path, drawBar);
+                std::printf("%s: %d records\n", shown(path).toUtf8().constData(), options.records);
+                return 0;
             }
             createDemo(path, options);
             std::printf("%s: %d records\n", QFileInfo(path).absoluteFilePath().toUtf8().constData(),

@@ -2,6 +2,7 @@
 // Shared pieces of the attachment tests: reading the store back with SQL, real drops and
 // clicks, and drawings of any size.
 
+#include "records/engines.h"
 #include "records/provider.h"
 #include "support.h"
 
@@ -40,6 +41,36 @@ inline QVariant storeValue(const QString& databasePath, const QString& sql) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("test-read"));
     return value;
+}
+
+// In the server pass: a new register on the test server with the district 本町, which the
+// window then opens through TOVERA_DATABASE (cleared by clearServerRegister).
+inline void useServerRegisterInServerPass() {
+    if (!test::serverPass()) return;
+    test::PgServer& server = test::PgServer::instance();
+    const QString uri = server.createRegister(server.freshName());
+    QVERIFY(test::execOn(uri, QStringLiteral("INSERT INTO 行政区 (所在区) VALUES ('本町')")));
+    qputenv(kDatabaseVariable, uri.toUtf8());
+}
+inline void clearServerRegister() {
+    qunsetenv(kDatabaseVariable);
+}
+
+// Adds record `no` to the register the window opens: the file beside it, or in the server
+// pass the register on the test server. Null `zumen`/`excel` for none.
+inline void addRecordTo(WindowRun& run, int no, const QByteArray& zumen, const QByteArray& excel) {
+    if (!test::serverPass()) {
+        run.addRecord(no, zumen, excel);
+        return;
+    }
+    auto blob = [](const QByteArray& b) {
+        return b.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(b);
+    };
+    QVERIFY(
+        test::execOn(qEnvironmentVariable(kDatabaseVariable),
+                     QStringLiteral("INSERT INTO 基本データ (\"No\", 所在区, 所有者氏名, zumen, "
+                                    "excel) VALUES (?, '本町', '山田太郎', ?, ?)"),
+                     {no, blob(zumen), blob(excel)}));
 }
 
 // Column `column` of the record No = `no`, as stored in the file.

@@ -1,7 +1,8 @@
 // The drawing stored in the current house record, on the running window over a real store:
 // registered from an outside drop, a chosen file or a drag onto 図面直接登録, shown, exported
 // byte for byte, cleared from the view, and erased (with the sheet) by a right click on the
-// check labels. The store is read back with SQL.
+// check labels. The store is read back with SQL. Every test runs on the SQLite file and on
+// a register of the test PostgreSQL server.
 
 #include "app/application.h"
 #include "app/attachments.h"
@@ -76,37 +77,19 @@ void TestAttachments::init() {
     QVERIFY(run_->folder.isValid());
     TOVERA_REQUIRE_ENGINE();
     run_->createStore();
-    if (test::serverPass()) {
-        test::PgServer& server = test::PgServer::instance();
-        const QString uri = server.createRegister(server.freshName());
-        QVERIFY(test::execOn(uri, QStringLiteral("INSERT INTO 行政区 (所在区) VALUES ('本町')")));
-        qputenv(kDatabaseVariable, uri.toUtf8());
-    }
+    useServerRegisterInServerPass();
     dir_ = run_->path(QStringLiteral("files"));
     QDir().mkpath(dir_);
     QVERIFY(QFile::copy(sampleDrawing("basic_crlf.hbd"), dir_ + "/p.hbd"));
     QVERIFY(QFile::copy(sampleDrawing("three_floors.hbd"), dir_ + "/q.hbd"));
 }
 
-// Adds record `no` to the register the window opens: the file, or in the server pass the
-// register on the test server.
 void TestAttachments::addRecord(int no, const QByteArray& zumen, const QByteArray& excel) {
-    if (!test::serverPass()) {
-        run_->addRecord(no, zumen, excel);
-        return;
-    }
-    auto blob = [](const QByteArray& b) {
-        return b.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(b);
-    };
-    QVERIFY(
-        test::execOn(qEnvironmentVariable(kDatabaseVariable),
-                     QStringLiteral("INSERT INTO 基本データ (\"No\", 所在区, 所有者氏名, zumen, "
-                                    "excel) VALUES (?, '本町', '山田太郎', ?, ?)"),
-                     {no, blob(zumen), blob(excel)}));
+    addRecordTo(*run_, no, zumen, excel);
 }
 
 void TestAttachments::cleanup() {
-    qunsetenv(kDatabaseVariable);
+    clearServerRegister();
     static_cast<TovApplication*>(qApp)->setErrorDialogs(nullptr);
     w_ = nullptr;
     run_.reset();

@@ -35,13 +35,14 @@ void benchRender();
 void benchView(); // zoom_press_10k_ms, floor_switch_10k_ms
 void benchRead();
 void benchRecords();
+void benchRecordsServer(); // records_open_100k_pg_ms, search_owner_100k_pg_ms, records_post_pg_ms
 void benchSearch();
 void benchXls();
 void benchXlsSave(); // xls_save_150k_ms, xls_save_150k_memory_ms
 void benchSheet();
 void benchImport(); // import_ms, import_rows_per_s, import_mb_per_s
-void benchXlsx(); // xlsx_load_formula_stress_ms, xlsx_cells_largest_ms
-void benchCalc(); // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
+void benchXlsx();   // xlsx_load_formula_stress_ms, xlsx_cells_largest_ms
+void benchCalc();   // calc_edit_sample_us, calc_full_65536rows_ms, calc_check_corpus_ms
 void benchAttach(); // attach_register_1mb_ms, attach_show_1mb_ms
 
 } // namespace tovera::bench

@@ -187,6 +187,7 @@ void benchRecords() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "records: %s\n", e.what());
     }
+    benchRecordsServer();
 }
 
 } // namespace tovera::bench

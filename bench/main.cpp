@@ -33,11 +33,9 @@ const Group kGroups[] = {
     {"render", tovera::bench::benchRender},   {"read", tovera::bench::benchRead},
     {"records", tovera::bench::benchRecords}, {"search", tovera::bench::benchSearch},
     {"xls", tovera::bench::benchXls},         {"sheet", tovera::bench::benchSheet},
-    {"view", tovera::bench::benchView},
-    {"import", tovera::bench::benchImport},
-    {"calc", tovera::bench::benchCalc},
-    {"attach", tovera::bench::benchAttach},
-    {"xlsx", tovera::bench::benchXlsx},
+    {"view", tovera::bench::benchView},       {"import", tovera::bench::benchImport},
+    {"calc", tovera::bench::benchCalc},       {"attach", tovera::bench::benchAttach},
+    {"xlsx", tovera::bench::benchXlsx},       {"records-pg", tovera::bench::benchRecordsServer},
 };
 
 } // namespace

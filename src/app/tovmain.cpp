@@ -101,11 +101,15 @@ void Tovmain::FormCreate() {
 }
 
 void Tovmain::connectDatabase() {
+    // The file beside the program, unless tovera.ini or TOVERA_DATABASE names a server.
+    const QString chosen = chosenRegister(executableFolder_);
     try {
-        connection_.open(connectionStringFor(databasePath()));
-    } catch (const Exception&) {
+        connection_.open(chosen);
+    } catch (const Exception& e) {
         connection_.close();
         dialogs_.message(QStringLiteral("ＤＢ接続に失敗しました。"));
+        // A server's failure has causes the user can act on: name the server and why.
+        if (isServerUri(chosen)) dialogs_.error(e.message());
     }
 }
 

@@ -28,10 +28,37 @@ QString afterColon(const QString& text) {
     return rest;
 }
 
+// The server's SQLSTATE codes (five characters) that have a Japanese text of their own;
+// empty for the others.
+QString serverText(const QString& state, const QString& native) {
+    if (state == QLatin1String("23503"))
+        return QStringLiteral("所在区が行政区に登録されていません");
+    if (state == QLatin1String("23505")) return QStringLiteral("値が他のレコードと重複しています");
+    if (state == QLatin1String("25006") || state == QLatin1String("42501"))
+        return QStringLiteral("サーバーの台帳を更新する権限がありません");
+    if (state == QLatin1String("53100"))
+        return QStringLiteral("サーバーのディスクの空き領域が不足しています");
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        return QStringLiteral("サーバーとの接続が切れました: %1").arg(native.simplified());
+    if (state == QLatin1String("40P01") || state == QLatin1String("55P03"))
+        return QStringLiteral("レコードは他のユーザーが使用中でロックされています");
+    return QString();
+}
+
 } // namespace
 
 QString databaseErrorText(const QSqlError& error) {
     const QString native = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString state = error.nativeErrorCode();
+    if (state.size() == 5) { // SQLSTATE of the server; SQLite's codes have at most four digits
+        const QString text = serverText(state, native);
+        if (!text.isEmpty()) return text;
+        if (state == QLatin1String("42P01"))
+            return QStringLiteral("サーバーに台帳のテーブルがありません: %1")
+                .arg(native.simplified());
+        return native.simplified().isEmpty() ? QStringLiteral("データベースエラー")
+                                             : native.simplified();
+    }
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
     const QString lower = native.toLower();

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -90,6 +91,77 @@ QString databasePathBesideExecutable() {
         .filePath(QString::fromUtf8(kDatabaseFileName));
 }
 
+bool isServerUri(const QString& text) {
+    const QString t = text.trimmed();
+    return t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString chosenRegister(const QString& executableFolder) {
+    const QString fromEnvironment = qEnvironmentVariable(kDatabaseVariable).trimmed();
+    if (!fromEnvironment.isEmpty()) return fromEnvironment;
+    const QString ini = QDir(executableFolder).filePath(QString::fromUtf8(kSettingsFileName));
+    if (QFileInfo::exists(ini)) {
+        const QSettings settings(ini, QSettings::IniFormat);
+        const QString named = settings.value(QStringLiteral("database")).toString().trimmed();
+        if (!named.isEmpty()) return named;
+    }
+    return connectionStringFor(
+        QDir(executableFolder).filePath(QString::fromUtf8(kDatabaseFileName)));
+}
+
+QString ServerAddress::shown() const {
+    QString text = host.isEmpty() ? QStringLiteral("localhost") : host;
+    return text + QLatin1Char(':') + QString::number(port > 0 ? port : 5432) + QLatin1Char('/') +
+           database;
+}
+
+ServerAddress parseServerUri(const QString& uri) {
+    const QString bad = QStringLiteral("サーバーの指定 '%1' は postgresql://ユーザー@ホスト:ポート/"
+                                       "データベース の形式ではありません")
+                            .arg(uri);
+    if (!isServerUri(uri)) throw EDatabaseError(bad);
+    QString rest = uri.trimmed().mid(uri.trimmed().indexOf(QLatin1String("://")) + 3);
+    auto decode = [](const QString& part) { return QUrl::fromPercentEncoding(part.toUtf8()); };
+    ServerAddress a;
+    const int question = rest.indexOf(QLatin1Char('?'));
+    if (question >= 0) {
+        QStringList options;
+        for (const QString& pair :
+             rest.mid(question + 1).split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+            const int eq = pair.indexOf(QLatin1Char('='));
+            if (eq <= 0) throw EDatabaseError(bad);
+            options << decode(pair.left(eq)) + QLatin1Char('=') + decode(pair.mid(eq + 1));
+        }
+        a.options = options.join(QLatin1Char(';'));
+        rest = rest.left(question);
+    }
+    const int slash = rest.indexOf(QLatin1Char('/'));
+    QString authority = slash < 0 ? rest : rest.left(slash);
+    a.database = slash < 0 ? QString() : decode(rest.mid(slash + 1));
+    const int at = authority.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const QString userInfo = authority.left(at);
+        const int colon = userInfo.indexOf(QLatin1Char(':'));
+        a.user = decode(colon < 0 ? userInfo : userInfo.left(colon));
+        if (colon >= 0) a.password = decode(userInfo.mid(colon + 1));
+        authority = authority.mid(at + 1);
+    }
+    // The port follows the last colon outside an IPv6 address in brackets.
+    const int bracket = authority.lastIndexOf(QLatin1Char(']'));
+    const int colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (colon > bracket) {
+        bool ok = false;
+        a.port = authority.mid(colon + 1).toInt(&ok);
+        if (!ok || a.port <= 0 || a.port > 65535) throw EDatabaseError(bad);
+        authority = authority.left(colon);
+    }
+    if (authority.startsWith(QLatin1Char('[')) && authority.endsWith(QLatin1Char(']')))
+        authority = authority.mid(1, authority.size() - 2);
+    a.host = decode(authority);
+    return a;
+}
+
 Connection::Connection()
     : name_(QStringLiteral("tovera-%1").arg(nextConnection.fetchAndAddRelaxed(1))) {}
 
@@ -99,11 +171,19 @@ Connection::~Connection() {
 
 void Connection::open(const QString& connectionString) {
     close();
+    if (isServerUri(connectionString)) {
+        openServer(connectionString.trimmed());
+        return;
+    }
     const QMap<QString, QString> pairs = parseConnectionString(connectionString);
     const QString provider = pairs.value(QStringLiteral("provider"));
     if (provider.compare(QStringLiteral("Microsoft.Jet.OLEDB.4.0"), Qt::CaseInsensitive) != 0)
         throw EDatabaseError(QStringLiteral("プロバイダ %1 が見つかりません").arg(provider));
     const QString path = pairs.value(QStringLiteral("data source"));
+    if (isServerUri(path)) {
+        openServer(path.trimmed());
+        return;
+    }
     if (path.isEmpty())
         throw EDatabaseError(QStringLiteral("接続文字列にデータソースがありません"));
     const QFileInfo info(path);
@@ -148,6 +228,51 @@ void Connection::open(const QString& connectionString) {
         q.exec(QStringLiteral("PRAGMA cache_size = -16384"));
     }
     path_ = info.absoluteFilePath();
+}
+
+void Connection::openServer(const QString& uri) {
+    const ServerAddress a = parseServerUri(uri);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        throw EDatabaseError(
+            QStringLiteral("サーバー %1 に接続できません: PostgreSQL のドライバ (QPSQL) "
+                           "がインストールされていません")
+                .arg(a.shown()));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+        db.setHostName(a.host);
+        if (a.port > 0) db.setPort(a.port);
+        db.setUserName(a.user);
+        db.setPassword(a.password); // empty: libpq reads ~/.pgpass and PGPASSWORD itself
+        db.setDatabaseName(a.database);
+        QString options = a.options;
+        if (!options.contains(QLatin1String("connect_timeout")))
+            options += (options.isEmpty() ? QString() : QStringLiteral(";")) +
+                       QStringLiteral("connect_timeout=10");
+        db.setConnectOptions(options);
+        QString failure;
+        if (!db.open()) {
+            failure = db.lastError().databaseText().trimmed();
+            if (failure.isEmpty()) failure = db.lastError().text();
+        } else {
+            // Notices (e.g. "relation already exists") are no concern of the user.
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SET client_min_messages = warning")))
+                failure = q.lastError().databaseText();
+        }
+        if (!failure.isEmpty()) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name_);
+            failure.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            throw EDatabaseError(QStringLiteral("サーバー %1 に接続できません: %2")
+                                     .arg(a.shown(), failure.simplified()));
+        }
+    }
+    path_ = uri;
+}
+
+bool Connection::isServer() const {
+    return isOpen() && database().driverName() == QLatin1String("QPSQL");
 }
 
 void Connection::close() {

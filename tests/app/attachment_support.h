@@ -2,6 +2,8 @@
 // Shared pieces of the attachment tests: reading the store back with SQL, real drops and
 // clicks, and drawings of any size.
 
+#include "records/engines.h"
+#include "records/provider.h"
 #include "support.h"
 
 #include <QApplication>
@@ -15,9 +17,18 @@
 
 namespace tovera::testing {
 
-// The value of `sql` (first column of the first row) read straight from the store file.
+// The value of `sql` (first column of the first row) read straight from the store file,
+// or from the server register TOVERA_DATABASE names when it is set.
 inline QVariant storeValue(const QString& databasePath, const QString& sql) {
     QVariant value;
+    const QString server = qEnvironmentVariable(kDatabaseVariable);
+    if (!server.isEmpty()) {
+        Connection c;
+        c.open(server);
+        QSqlQuery q(c.database());
+        if (q.exec(sql) && q.next()) value = q.value(0);
+        return value;
+    }
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-read"));
@@ -32,9 +43,39 @@ inline QVariant storeValue(const QString& databasePath, const QString& sql) {
     return value;
 }
 
+// In the server pass: a new register on the test server with the district 本町, which the
+// window then opens through TOVERA_DATABASE (cleared by clearServerRegister).
+inline void useServerRegisterInServerPass() {
+    if (!test::serverPass()) return;
+    test::PgServer& server = test::PgServer::instance();
+    const QString uri = server.createRegister(server.freshName());
+    QVERIFY(test::execOn(uri, QStringLiteral("INSERT INTO 行政区 (所在区) VALUES ('本町')")));
+    qputenv(kDatabaseVariable, uri.toUtf8());
+}
+inline void clearServerRegister() {
+    qunsetenv(kDatabaseVariable);
+}
+
+// Adds record `no` to the register the window opens: the file beside it, or in the server
+// pass the register on the test server. Null `zumen`/`excel` for none.
+inline void addRecordTo(WindowRun& run, int no, const QByteArray& zumen, const QByteArray& excel) {
+    if (!test::serverPass()) {
+        run.addRecord(no, zumen, excel);
+        return;
+    }
+    auto blob = [](const QByteArray& b) {
+        return b.isNull() ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(b);
+    };
+    QVERIFY(
+        test::execOn(qEnvironmentVariable(kDatabaseVariable),
+                     QStringLiteral("INSERT INTO 基本データ (\"No\", 所在区, 所有者氏名, zumen, "
+                                    "excel) VALUES (?, '本町', '山田太郎', ?, ?)"),
+                     {no, blob(zumen), blob(excel)}));
+}
+
 // Column `column` of the record No = `no`, as stored in the file.
 inline QByteArray storedColumn(const QString& databasePath, const char* column, int no) {
-    return storeValue(databasePath, QStringLiteral("SELECT %1 FROM 基本データ WHERE No = %2")
+    return storeValue(databasePath, QStringLiteral("SELECT %1 FROM 基本データ WHERE \"No\" = %2")
                                         .arg(QLatin1String(column))
                                         .arg(no))
         .toByteArray();

@@ -1,10 +1,12 @@
 // The search pages of the main window: owner-name, district, remarks and survey-date
 // searches against a real store, the full list, and the record set's state around them.
+// Every test runs on the SQLite file and on a register of the test PostgreSQL server.
 
 #include "app/application.h"
 #include "app/databound.h"
 #include "app/page_basic.h"
 #include "app/page_search.h"
+#include "records/engines.h"
 #include "records/recordset.h"
 #include "support.h"
 #include "widgets/hints.h"
@@ -46,7 +48,37 @@ QVariant orNull(const char* text) {
     return text ? QVariant(QString::fromUtf8(text)) : QVariant(QMetaType(QMetaType::QString));
 }
 
+// In the server pass, a new register on the test server with the same rows, which the
+// window then opens through TOVERA_DATABASE.
+void fillServerRegister() {
+    test::PgServer& server = test::PgServer::instance();
+    const QString uri = server.createRegister(server.freshName());
+    Connection c;
+    c.open(uri);
+    QSqlQuery q(c.database());
+    for (const char* d : kDistricts) {
+        q.prepare(QStringLiteral("insert into 行政区 (所在区) values (?)"));
+        q.addBindValue(QString::fromUtf8(d));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    for (const Row& r : kRows) {
+        q.prepare(QStringLiteral("insert into 基本データ (\"No\", 所在区, 所有者氏名, 備考, 日付) "
+                                 "values (?,?,?,?,?)"));
+        q.addBindValue(r.no);
+        q.addBindValue(orNull(r.district));
+        q.addBindValue(orNull(r.owner));
+        q.addBindValue(orNull(r.remarks));
+        q.addBindValue(orNull(r.date));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    qputenv(kDatabaseVariable, uri.toUtf8());
+}
+
 void fillStore(const QString& path) {
+    if (test::serverPass()) {
+        fillServerRegister();
+        return;
+    }
     createSchema(path);
     {
         QSqlDatabase db =
@@ -107,6 +139,7 @@ struct OpenCounter {
 };
 
 struct SearchRun : WindowRun {
+    ~SearchRun() { qunsetenv(kDatabaseVariable); }
     Tovmain& startWithStore() {
         fillStore(databasePath());
         Tovmain& w = start();
@@ -125,6 +158,7 @@ struct SearchRun : WindowRun {
 class TestSearch : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { TOVERA_REQUIRE_ENGINE(); }
     void pagesAndHints();
     void queryText();
     void textSearches_data();
@@ -478,8 +512,7 @@ void TestSearch::searchAfterClosing() {
 int main(int argc, char** argv) {
     TovApplication app(argc, argv);
     installJapaneseEnvironment(app);
-    TestSearch test;
-    return QTest::qExec(&test, argc, argv);
+    return test::runOnBothEngines<TestSearch>(argc, argv);
 }
 
 #include "test_search.moc"

@@ -3,9 +3,13 @@
 #include "platform/errors.h"
 #include "records/demo.h"
 #include "records/districtadmin.h"
+#include "records/provider.h"
+#include "records/register_copy.h"
 #include "records/schema.h"
+#include "records/schema_server.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace tovera::cli {
@@ -13,8 +17,43 @@ namespace tovera::cli {
 namespace {
 
 int usage() {
-    return fail(2, QStringLiteral("usage: tovera-cli db init PATH | db demo PATH [--records N] |\n"
-                                  "       db districts PATH [--add NAME... | --remove NAME...]"));
+    return fail(
+        2, QStringLiteral(
+               "usage: tovera-cli db init PATH|URI | db demo PATH|URI [--records N] |\n"
+               "       db copy FROM TO | db districts PATH [--add NAME... | --remove NAME...]\n"
+               "       (URI: postgresql://user@host:port/dbname)"));
+}
+
+// A bar of 40 cells on the error stream, redrawn in place, for `done` of `total`.
+void drawBar(qint64 done, qint64 total) {
+    const int cells = total > 0 ? int(done * 40 / total) : 40;
+    std::fprintf(stderr, "\r[%s%s] %3d%% %lld/%lld", QByteArray(cells, '#').constData(),
+                 QByteArray(40 - cells, '.').constData(), total > 0 ? int(done * 100 / total) : 100,
+                 static_cast<long long>(done), static_cast<long long>(total));
+    if (done >= total) std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+}
+
+// How the summary names a register.
+QString shown(const QString& where) {
+    return isServerUri(where) ? parseServerUri(where).shown() : QFileInfo(where).absoluteFilePath();
+}
+
+// db copy FROM TO: every record, district and attachment of one register into an empty one.
+int copy(const QString& from, const QString& to) {
+    const CopySummary s = copyRegister(from, to, drawBar);
+    std::printf("%s\n",
+                QStringLiteral("%1 → %2: レコード %3 件（図面 %4 件、明細 %5 件、添付 %6 バイト）、"
+                               "行政区 %7 件をコピーしました")
+                    .arg(shown(from), shown(to))
+                    .arg(s.records)
+                    .arg(s.drawings)
+                    .arg(s.sheets)
+                    .arg(s.blobBytes)
+                    .arg(s.districts)
+                    .toUtf8()
+                    .constData());
+    return 0;
 }
 
 void printLine(const QString& text) {
@@ -79,8 +118,15 @@ int runDb(const QStringList& args) {
     try {
         if (sub == QLatin1String("init")) {
             if (args.size() != 2) return usage();
-            createSchema(args[1]);
+            if (isServerUri(args[1]))
+                initServerRegister(args[1]);
+            else
+                createSchema(args[1]);
             return 0;
+        }
+        if (sub == QLatin1String("copy")) {
+            if (args.size() != 3) return usage();
+            return copy(args[1], args[2]);
         }
         if (sub == QLatin1String("demo")) {
             QString path;
@@ -99,15 +145,17 @@ int runDb(const QStringList& args) {
             }
             if (path.isEmpty()) return usage();
             DemoOptions options = registerDemoOptions(records);
-            // A bar of 40 cells on the error stream, redrawn in place.
-            options.progress = [](qint64 done, qint64 total) {
-                const int cells = total > 0 ? int(done * 40 / total) : 40;
-                std::fprintf(stderr, "\r[%s%s] %3d%%", QByteArray(cells, '#').constData(),
-                             QByteArray(40 - cells, '.').constData(),
-                             total > 0 ? int(done * 100 / total) : 100);
-                if (done >= total) std::fprintf(stderr, "\n");
-                std::fflush(stderr);
-            };
+            options.progress = [](qint64 done, qint64 total) { drawBar(done, total); };
+            if (isServerUri(path)) {
+                // Built as a file first, then copied onto the server.
+                requireEmptyDestination(path);
+                QTemporaryDir work;
+                const QString file = work.filePath(QStringLiteral("demo.mdb"));
+                createDemo(file, options);
+                copyRegister(file, path, drawBar);
+                std::printf("%s: %d records\n", shown(path).toUtf8().constData(), options.records);
+                return 0;
+            }
             createDemo(path, options);
             std::printf("%s: %d records\n", QFileInfo(path).absoluteFilePath().toUtf8().constData(),
                         options.records);

@@ -117,6 +117,7 @@ public:
         }
         bool common = true;
         int start = 0;
+#pragma GCC unroll 8
         for (int i = 0; i < Numbers; ++i) {
             const char* s = p + start;
             int length = at[i] - start;
@@ -125,8 +126,9 @@ public:
             const int n = length - negative;
             uint64_t w;
             std::memcpy(&w, s + negative, 8);
-            common &= n >= 1 && n <= 8 && leadingDigits(w) == n;
-            const int32_t value = int32_t(digitsValue(w, std::clamp(n, 1, 8)));
+            // Checked without branches: the values of a record that fails are not used.
+            common &= (unsigned(n - 1) < 8u) & (leadingDigits(w) == n);
+            const int32_t value = int32_t(digitsValue(w, n));
             values[i] = negative ? -value : value;
             start = at[i] + 1;
         }
@@ -220,12 +222,13 @@ private:
         const uint64_t other = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
                                (((w & (0x0F * kOnes)) + 0x06 * kOnes) & (0xF0 * kOnes));
         const uint64_t high = (((other & (0x7F * kOnes)) + 0x7F * kOnes) | other) & (0x80 * kOnes);
-        return high ? std::countr_zero(high) >> 3 : 8;
+        return std::countr_zero(high) >> 3; // 64 >> 3 when all eight are digits
     }
 
-    // The value of the first n (1 to 8) digit bytes of `w`.
+    // The value of the first n (1 to 8) digit bytes of `w` (some value for other n).
     static uint32_t digitsValue(uint64_t w, int n) {
-        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n)); // leading zeros in front
+        // Leading zeros in front.
+        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (unsigned(8 - n) & 7));
         d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
         d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
         return uint32_t((d * 42949672960001ull) >> 32);

@@ -29,28 +29,45 @@ constexpr int64_t kMaxZeroRecordsAfterEnd = 65536;
 // x1, y1, x2, y2 and color: a record of the short line section, and the start of a line.
 inline TLine readShortLineRecord(FileText& f) {
     TLine line;
-    line.x1 = f.readInteger();
-    line.y1 = f.readInteger();
-    line.x2 = f.readInteger();
-    line.y2 = f.readInteger();
-    line.color = uint32_t(f.readInteger());
+    int32_t v[5];
+    if (!f.readRecordQuickly<5>(v, nullptr)) {
+        for (int32_t& value : v) value = f.readInteger();
+    }
+    line.x1 = v[0];
+    line.y1 = v[1];
+    line.x2 = v[2];
+    line.y2 = v[3];
+    line.color = uint32_t(v[4]);
     return line;
 }
 
 inline TLine readLineRecord(FileText& f) {
-    TLine line = readShortLineRecord(f);
-    line.layer = f.readInteger();
-    line.text = f.readText();
+    TLine line;
+    int32_t v[6];
+    if (!f.readRecordQuickly<6>(v, &line.text)) {
+        for (int32_t& value : v) value = f.readInteger();
+        line.text = f.readText();
+    }
+    line.x1 = v[0];
+    line.y1 = v[1];
+    line.x2 = v[2];
+    line.y2 = v[3];
+    line.color = uint32_t(v[4]);
+    line.layer = v[5];
     return line;
 }
 
 inline TBox readBoxRecord(FileText& f) {
     TBox box;
-    box.left = f.readInteger();
-    box.top = f.readInteger();
-    box.right = f.readInteger();
-    box.bottom = f.readInteger();
-    box.color = uint32_t(f.readInteger());
+    int32_t v[5];
+    if (!f.readRecordQuickly<5>(v, nullptr)) {
+        for (int32_t& value : v) value = f.readInteger();
+    }
+    box.left = v[0];
+    box.top = v[1];
+    box.right = v[2];
+    box.bottom = v[3];
+    box.color = uint32_t(v[4]);
     return box;
 }
 

@@ -13,6 +13,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tovera::readerdetail {
 
 // A cursor over the bytes of a drawing file, read from an open file in large blocks or
@@ -92,6 +96,55 @@ public:
         return readIntegerSlowly();
     }
 
+    // A whole record at once: `Numbers` number lines, then a text line when `text` is not
+    // null, each read as readInteger and readText read it. Taken only when every number
+    // line is in the common form (an optional minus, one to eight digits, LF or CR LF) and
+    // the record lies within the next 64 bytes of the buffer; then the values and the text
+    // are stored and true is returned. Otherwise nothing is read and false is returned, and
+    // the record must be read line by line.
+    // The line ends are found together first, so the lines convert independently.
+    template <int Numbers> bool readRecordQuickly(int32_t* values, QByteArray* text) {
+        constexpr int kLines = Numbers + 1;
+        if (end_ - p_ < kWindow + 8) return false;
+        const char* const p = p_;
+        uint64_t ends = lineFeeds(p);
+        int at[kLines];
+        const int lines = text ? kLines : Numbers;
+        for (int i = 0; i < lines; ++i) {
+            if (ends == 0) return false;
+            at[i] = std::countr_zero(ends);
+            ends &= ends - 1;
+        }
+        bool common = true;
+        int start = 0;
+#pragma GCC unroll 8
+        for (int i = 0; i < Numbers; ++i) {
+            const char* s = p + start;
+            int length = at[i] - start;
+            length -= length > 0 && s[length - 1] == '\r';
+            const bool negative = *s == '-';
+            const int n = length - negative;
+            uint64_t w;
+            std::memcpy(&w, s + negative, 8);
+            // Checked without branches: the values of a record that fails are not used.
+            common &= (unsigned(n - 1) < 8u) & (leadingDigits(w) == n);
+            const int32_t value = int32_t(digitsValue(w, n));
+            values[i] = negative ? -value : value;
+            start = at[i] + 1;
+        }
+        if (!common) return false;
+        if (text) {
+            const char* b = p + start;
+            const char* const lf = p + at[Numbers];
+            const char* q = b;
+            while (q < lf && *q != '\r') ++q;
+            *text = q == b ? QByteArray(b, 0) : texts_.get(b, q);
+            start = at[Numbers] + 1;
+        }
+        p_ = p + start;
+        return true;
+    }
+
     // readInteger and readText the general way, byte by byte, with the same results: what
     // the quick ways fall back to (and are checked against).
     QByteArray readTextSlowly();
@@ -118,6 +171,26 @@ public:
 private:
     // Bytes that must be in the buffer for the quick way of reading a number line.
     static constexpr ptrdiff_t kLookahead = 16;
+    // Bytes a record read at once may span.
+    static constexpr ptrdiff_t kWindow = 64;
+
+    // Bit i set where byte i of the kWindow bytes at `p` is LF.
+    static uint64_t lineFeeds(const char* p) {
+#if defined(__SSE2__)
+        const __m128i lf = _mm_set1_epi8('\n');
+        uint64_t mask = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
+        }
+        return mask;
+#else
+        uint64_t mask = 0;
+        for (int i = 0; i < kWindow; ++i) mask |= uint64_t(p[i] == '\n') << i;
+        return mask;
+#endif
+    }
+
     // Texts up to this long are read the quick way (and shared when they repeat).
     static constexpr ptrdiff_t kShortText = 256;
 
@@ -149,18 +222,21 @@ private:
         const uint64_t other = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
                                (((w & (0x0F * kOnes)) + 0x06 * kOnes) & (0xF0 * kOnes));
         const uint64_t high = (((other & (0x7F * kOnes)) + 0x7F * kOnes) | other) & (0x80 * kOnes);
-        return high ? std::countr_zero(high) >> 3 : 8;
+        return std::countr_zero(high) >> 3; // 64 >> 3 when all eight are digits
     }
 
-    // The value of the first n (1 to 8) digit bytes of `w`.
+    // The value of the first n (1 to 8) digit bytes of `w` (some value for other n).
     static uint32_t digitsValue(uint64_t w, int n) {
-        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n)); // leading zeros in front
+        // Leading zeros in front.
+        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (unsigned(8 - n) & 7));
         d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
         d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
         return uint32_t((d * 42949672960001ull) >> 32);
     }
 
-    static bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    static bool blank(char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    }
 
     // Finds the next number's run and leaves the cursor at its end; false at the end of
     // the file. The run stays valid until the cursor moves on.

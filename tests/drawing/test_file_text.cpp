@@ -96,6 +96,71 @@ private Q_SLOTS:
         }
     }
 
+    // Whole records read at once give, value for value, what the general way gives line by
+    // line, and leave the cursor at the same place; a record they cannot take is left
+    // untouched for the line-by-line way.
+    void recordsAsTheGeneralWay_data() {
+        QTest::addColumn<int>("seed");
+        QTest::addColumn<bool>("withText");
+        for (int seed = 1; seed <= 20; ++seed) {
+            QTest::newRow(qPrintable(QStringLiteral("line %1").arg(seed))) << seed << true;
+            QTest::newRow(qPrintable(QStringLiteral("box %1").arg(seed))) << seed << false;
+        }
+    }
+    void recordsAsTheGeneralWay() {
+        QFETCH(int, seed);
+        QFETCH(bool, withText);
+        std::mt19937 rng{unsigned(seed)};
+        const int numbers = withText ? 6 : 5;
+        QByteArray bytes;
+        for (int k = 0; k < 300; ++k) {
+            for (int i = 0; i < numbers; ++i) {
+                // Mostly plain numbers, now and then any line but one that ends the file.
+                if (rng() % 40 == 0)
+                    bytes += randomLine(rng).replace('\x1a', "?");
+                else
+                    bytes += QByteArray::number(int(rng() % 200000) - 1000) +
+                             (rng() % 8 ? "\r\n" : "\n");
+            }
+            if (withText) {
+                static const char* const texts[] = {
+                    "",     "\x95\xc7", "wall",
+                    "a\rb", "\r",       "0123456789012345678901234567890123456789"};
+                bytes += QByteArray(texts[rng() % std::size(texts)]) + "\r\n";
+            }
+        }
+        FileText quick(bytes.constData(), size_t(bytes.size()));
+        FileText general(bytes.constData(), size_t(bytes.size()));
+        int taken = 0;
+        for (int k = 0; k < 400 && !general.atEnd(); ++k) {
+            int32_t values[6] = {};
+            QByteArray text;
+            const size_t before = quick.remainingBound();
+            const bool ok = withText ? quick.readRecordQuickly<6>(values, &text)
+                                     : quick.readRecordQuickly<5>(values, nullptr);
+            QStringList got, want;
+            if (ok) {
+                ++taken;
+                for (int i = 0; i < numbers; ++i) got << QString::number(values[i]);
+                if (withText) got << QString::fromLatin1(text.toHex());
+            } else {
+                QCOMPARE(quick.remainingBound(), before);
+                for (int i = 0; i < numbers; ++i) got << stepOn(quick, Step::Integer, true);
+                if (withText) got << stepOn(quick, Step::Text, true);
+            }
+            for (int i = 0; i < numbers; ++i) want << stepOn(general, Step::Integer, false);
+            if (withText) want << stepOn(general, Step::Text, false);
+            QCOMPARE(got, want);
+            QCOMPARE(quick.remainingBound(), general.remainingBound());
+            if (quick.remainingBound() == before) {
+                // A run that is no number stops both where it stands: pass its line.
+                stepOn(quick, Step::Skip, true);
+                stepOn(general, Step::Skip, false);
+            }
+        }
+        QVERIFY(taken > 100);
+    }
+
     void repeatedTextsAreEqualCopies() {
         const QByteArray bytes = "wall\r\nwall\r\nwalk\r\n\r\nwall\n";
         FileText f(bytes.constData(), size_t(bytes.size()));

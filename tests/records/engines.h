@@ -76,22 +76,7 @@ inline QString makeRegister(const QString& path, const QList<QVariantMap>& rows)
     Connection c;
     c.open(uri);
     QSqlQuery q(c.database());
-    for (const QString& d : demoDistricts()) {
-        q.prepare(QStringLiteral("INSERT INTO \"行政区\" (\"所在区\") VALUES (?)"));
-        q.addBindValue(d);
-        if (!q.exec()) throw EDatabaseError(q.lastError().text());
-    }
-    for (const QVariantMap& row : rows) {
-        QStringList cols, marks;
-        for (auto it = row.begin(); it != row.end(); ++it) {
-            cols << QLatin1Char('"') + it.key() + QLatin1Char('"');
-            marks << QStringLiteral("?");
-        }
-        q.prepare(QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
-                      .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-        for (const QVariant& v : row) q.addBindValue(v);
-        if (!q.exec()) throw EDatabaseError(q.lastError().text());
-    }
+    if (!fillRegister(q, rows)) throw EDatabaseError(q.lastError().text());
     return uri;
 }
 

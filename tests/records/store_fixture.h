@@ -1,16 +1,51 @@
 #pragma once
 // Builds small real SQLite stores for the record tests.
 
+#include "platform/errors.h"
 #include "records/demo.h"
 #include "records/schema.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QUuid>
 #include <QVariantMap>
+#include <functional>
 
 namespace tovera::test {
+
+// Writes the demo districts and one row per map (column → value) through `q`, on either
+// engine. Returns false at the first statement refused, leaving its error in `q`.
+inline bool fillRegister(QSqlQuery& q, const QList<QVariantMap>& rows) {
+    for (const QString& d : demoDistricts()) {
+        q.prepare(QStringLiteral("INSERT INTO \"行政区\" (\"所在区\") VALUES (?)"));
+        q.addBindValue(d);
+        if (!q.exec()) return false;
+    }
+    for (const QVariantMap& row : rows) {
+        QStringList cols, marks;
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            cols << QLatin1Char('"') + it.key() + QLatin1Char('"');
+            marks << QStringLiteral("?");
+        }
+        q.prepare(QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
+                      .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+        for (const QVariant& v : row) q.addBindValue(v);
+        if (!q.exec()) return false;
+    }
+    return true;
+}
+
+// The message of the error `f` raises; empty when it raises none.
+inline QString errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.message();
+    }
+    return QString();
+}
 
 // A new store at `path` with the demo districts and one row per map (column → value).
 inline void makeStore(const QString& path, const QList<QVariantMap>& rows) {
@@ -21,22 +56,7 @@ inline void makeStore(const QString& path, const QList<QVariantMap>& rows) {
         db.setDatabaseName(path);
         db.open();
         QSqlQuery q(db);
-        for (const QString& d : demoDistricts()) {
-            q.prepare(QStringLiteral("INSERT INTO \"行政区\" VALUES (?)"));
-            q.addBindValue(d);
-            q.exec();
-        }
-        for (const QVariantMap& row : rows) {
-            QStringList cols, marks;
-            for (auto it = row.begin(); it != row.end(); ++it) {
-                cols << QLatin1Char('"') + it.key() + QLatin1Char('"');
-                marks << QStringLiteral("?");
-            }
-            q.prepare(QStringLiteral("INSERT INTO \"基本データ\" (%1) VALUES (%2)")
-                          .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-            for (const QVariant& v : row) q.addBindValue(v);
-            q.exec();
-        }
+        if (!fillRegister(q, rows)) qWarning("%s", qPrintable(q.lastError().text()));
         q = QSqlQuery();
         db.close();
     }

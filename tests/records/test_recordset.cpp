@@ -18,6 +18,7 @@
 #include <optional>
 
 using namespace tovera;
+using tovera::test::errorOf;
 using tovera::test::serverPass;
 
 // A value of the register behind the record set's back, as the file stores it (dates as
@@ -53,15 +54,6 @@ struct Opened {
     }
     ~Opened() { records.reset(); }
 };
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return QString();
-}
 
 // A bound box that holds text not yet written into its column.
 struct TextLink : RecordLink {

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using namespace tovera;
+using tovera::test::errorOf;
 
 namespace {
 
@@ -48,15 +49,6 @@ QStringList attachmentHashes(const QString& where) {
                                                                      QCryptographicHash::Sha256)
                                                 .toHex()));
     return out;
-}
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return QString();
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 
 using namespace tovera;
+using tovera::test::errorOf;
 
 namespace {
 
@@ -38,15 +39,6 @@ struct Desk {
         while (records->value(QStringLiteral("No")).toInt() != no) records->next();
     }
 };
-
-QString errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return QString();
-}
 
 } // namespace
 

@@ -6,6 +6,10 @@
 #include <QString>
 #include <chrono>
 
+namespace tovera {
+class RecordSet;
+}
+
 namespace tovera::bench {
 
 // Prints one figure: NAME<TAB>VALUE<TAB>UNIT.
@@ -30,6 +34,9 @@ QString millionStore();
 // A floor 1 of `count` elements (nine lines in ten, one box in ten) over a plan extent of
 // 0..1200 drawing units, the same for the same seed.
 DrawingModel randomFloor(int count, unsigned seed);
+
+// The mean time (ms) of 50 posts over the open `records`, reported as `figure`.
+void benchPosts(RecordSet& records, const char* figure);
 
 void benchRender();
 void benchView(); // zoom_press_10k_ms, floor_switch_10k_ms

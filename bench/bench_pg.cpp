@@ -80,17 +80,7 @@ void benchRecordsServer() {
         std::fprintf(stderr, "records: the owner search found %d records\n", found);
 
         records.open(QStringLiteral("select * from 基本データ"));
-        const int posts = 50;
-        double total = 0;
-        for (int i = 0; i < posts; ++i) {
-            records.edit();
-            records.setValue(QStringLiteral("備考"), QStringLiteral("bench %1").arg(i));
-            const auto post = std::chrono::steady_clock::now();
-            records.post();
-            total += msSince(post);
-            for (int k = 0; k < 10; ++k) records.next();
-        }
-        report("records_post_pg_ms", total / posts, "ms");
+        benchPosts(records, "records_post_pg_ms");
         if (marks < 0) std::fprintf(stderr, "unreachable\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "records: server: %s\n", e.what());

@@ -48,14 +48,8 @@ QVariant orNull(const char* text) {
     return text ? QVariant(QString::fromUtf8(text)) : QVariant(QMetaType(QMetaType::QString));
 }
 
-// In the server pass, a new register on the test server with the same rows, which the
-// window then opens through TOVERA_DATABASE.
-void fillServerRegister() {
-    test::PgServer& server = test::PgServer::instance();
-    const QString uri = server.createRegister(server.freshName());
-    Connection c;
-    c.open(uri);
-    QSqlQuery q(c.database());
+// The districts and rows through `q`, on either engine.
+void fillRows(QSqlQuery& q) {
     for (const char* d : kDistricts) {
         q.prepare(QStringLiteral("insert into 行政区 (所在区) values (?)"));
         q.addBindValue(QString::fromUtf8(d));
@@ -71,6 +65,17 @@ void fillServerRegister() {
         q.addBindValue(orNull(r.date));
         QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
     }
+}
+
+// In the server pass, a new register on the test server with the same rows, which the
+// window then opens through TOVERA_DATABASE.
+void fillServerRegister() {
+    test::PgServer& server = test::PgServer::instance();
+    const QString uri = server.createRegister(server.freshName());
+    Connection c;
+    c.open(uri);
+    QSqlQuery q(c.database());
+    fillRows(q);
     qputenv(kDatabaseVariable, uri.toUtf8());
 }
 
@@ -86,21 +91,7 @@ void fillStore(const QString& path) {
         db.setDatabaseName(path);
         QVERIFY(db.open());
         QSqlQuery q(db);
-        for (const char* d : kDistricts) {
-            q.prepare(QStringLiteral("insert into 行政区 values (?)"));
-            q.addBindValue(QString::fromUtf8(d));
-            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        }
-        for (const Row& r : kRows) {
-            q.prepare(QStringLiteral(
-                "insert into 基本データ (No, 所在区, 所有者氏名, 備考, 日付) values (?,?,?,?,?)"));
-            q.addBindValue(r.no);
-            q.addBindValue(orNull(r.district));
-            q.addBindValue(orNull(r.owner));
-            q.addBindValue(orNull(r.remarks));
-            q.addBindValue(orNull(r.date));
-            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        }
+        fillRows(q);
         q = QSqlQuery();
         db.close();
     }

@@ -8,9 +8,11 @@
 #include "records/schema.h"
 #include "records/schema_server.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <unistd.h>
 
 namespace tovera::cli {
 
@@ -24,8 +26,17 @@ int usage() {
                "       (URI: postgresql://user@host:port/dbname)"));
 }
 
-// A bar of 40 cells on the error stream, redrawn in place, for `done` of `total`.
+// A bar of 40 cells on the error stream, redrawn in place at most every 100 ms and at the
+// end, for `done` of `total`; nothing when the error stream is not a terminal, so a log
+// does not get every step.
 void drawBar(qint64 done, qint64 total) {
+    static const bool tty = ::isatty(2);
+    static QElapsedTimer clock;
+    static qint64 last = -1000;
+    if (!tty) return;
+    if (!clock.isValid()) clock.start();
+    if (done < total && clock.elapsed() - last < 100) return;
+    last = clock.elapsed();
     const int cells = total > 0 ? int(done * 40 / total) : 40;
     std::fprintf(stderr, "\r[%s%s] %3d%% %lld/%lld", QByteArray(cells, '#').constData(),
                  QByteArray(40 - cells, '.').constData(), total > 0 ? int(done * 100 / total) : 100,

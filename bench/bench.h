@@ -4,7 +4,9 @@
 #include "drawing/model.h"
 
 #include <QString>
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace tovera {
 class RecordSet;
@@ -19,6 +21,18 @@ void report(const char* name, double value, const char* unit);
 inline double msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
+}
+
+// Median milliseconds of `runs` calls of `f`.
+template <typename F> double medianMs(int runs, F f) {
+    std::vector<double> times;
+    for (int k = 0; k < runs; ++k) {
+        const auto start = std::chrono::steady_clock::now();
+        f();
+        times.push_back(msSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
 // A scratch folder kept for the run (large stores may be reused across runs when

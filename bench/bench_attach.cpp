@@ -1,4 +1,5 @@
 #include "bench.h"
+#include "support/drawing_of_size.h"
 
 #include "app/attachments.h"
 #include "app/page_drawing.h"
@@ -19,27 +20,6 @@
 namespace tovera::bench {
 
 namespace {
-
-// A drawing of the first kind of `size` bytes or a little more, its floor 1 full of lines
-// shifted by `shift` units (so two drawings of the same size differ).
-QByteArray drawingOfSize(qsizetype size, int shift) {
-    QByteArray head = "$headerpas\r\n100\r\n200\r\n1\r\n2\r\n3\r\n4\r\n45.5\r\n30.25\r\n-\r\n"
-                      "52.5\r\n40.25\r\n0\r\n6.0\r\n1F\r\n";
-    QByteArray records;
-    records.reserve(size + 64);
-    int count = 0;
-    while (head.size() + records.size() < size) {
-        const int x = (count + shift) % 1200, y = (count / 1200) % 900;
-        records += QByteArray::number(x) + "\r\n" + QByteArray::number(y) + "\r\n" +
-                   QByteArray::number(x + 30) + "\r\n" + QByteArray::number(y + 20) +
-                   "\r\n255\r\n0\r\n\r\n";
-        ++count;
-    }
-    QByteArray out = head + QByteArray::number(count - 1) + "\r\n" + records;
-    for (const char* section : {"2F", "3F", "extra", "box1", "box2", "box3"})
-        out += QByteArray(section) + "\r\n-1\r\n";
-    return out;
-}
 
 double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
@@ -70,7 +50,8 @@ void benchAttach() {
         }
         records.last();
         const QByteArray original = records.readBlob(QStringLiteral("zumen"));
-        const QByteArray drawings[2] = {drawingOfSize(1 << 20, 0), drawingOfSize(1 << 20, 7)};
+        const QByteArray drawings[2] = {test::drawingOfSize(1 << 20, 0),
+                                        test::drawingOfSize(1 << 20, 7)};
         Attachments& attachments = window.attachments();
 
         const int rounds = 9;

@@ -32,18 +32,6 @@ QString sharedDir() {
     return {};
 }
 
-// Median milliseconds of `runs` calls of `f`.
-template <typename F> double medianMs(int runs, F f) {
-    std::vector<double> times;
-    for (int k = 0; k < runs; ++k) {
-        const auto start = std::chrono::steady_clock::now();
-        f();
-        times.push_back(msSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 // Whole-process milliseconds of `tovera-cli sheet cells FILE` (median of 5).
 double cellsCommandMs(const QString& file) {
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/tovera-cli");

@@ -23,17 +23,6 @@ QString xlsxCorpus() {
     return dir + QStringLiteral("/xlsx-corpus/");
 }
 
-template <typename F> double medianMs(int runs, F f) {
-    std::vector<double> times;
-    for (int k = 0; k < runs; ++k) {
-        const auto start = std::chrono::steady_clock::now();
-        f();
-        times.push_back(msSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 // A copy of `sample` whose first sheet part inflates to 1 GiB of spaces.
 bool makeBomb(const QString& sample, const QString& bomb) {
     QFile::remove(bomb);

@@ -5,6 +5,7 @@
 #include "records/engines.h"
 #include "records/provider.h"
 #include "support.h"
+#include "support/drawing_of_size.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -16,6 +17,8 @@
 #include <QVariant>
 
 namespace tovera::testing {
+
+using tovera::test::drawingOfSize;
 
 // The value of `sql` (first column of the first row) read straight from the store file,
 // or from the server register TOVERA_DATABASE names when it is set.
@@ -112,27 +115,6 @@ inline bool dropFileOn(QWidget* target, const QString& path) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
     return dropOn(target, data);
-}
-
-// A drawing of the first kind of at least `size` bytes: the areas 52.5, 40.25 and 0, and
-// floor 1 holding as many lines as it takes; the other sections are empty.
-inline QByteArray drawingOfSize(qsizetype size) {
-    QByteArray head = "$headerpas\r\n100\r\n200\r\n1\r\n2\r\n3\r\n4\r\n45.5\r\n30.25\r\n-\r\n"
-                      "52.5\r\n40.25\r\n0\r\n6.0\r\n1F\r\n";
-    QByteArray records;
-    records.reserve(size + 64);
-    int count = 0;
-    while (head.size() + records.size() < size) {
-        const int x = count % 1200, y = (count / 1200) % 900;
-        records += QByteArray::number(x) + "\r\n" + QByteArray::number(y) + "\r\n" +
-                   QByteArray::number(x + 30) + "\r\n" + QByteArray::number(y + 20) +
-                   "\r\n255\r\n0\r\n\r\n";
-        ++count;
-    }
-    QByteArray out = head + QByteArray::number(count - 1) + "\r\n" + records;
-    for (const char* section : {"2F", "3F", "extra", "box1", "box2", "box3"})
-        out += QByteArray(section) + "\r\n-1\r\n";
-    return out;
 }
 
 } // namespace tovera::testing

@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tovera {
@@ -114,6 +116,30 @@ void readSection(FileText& f, List& list, ReadRecord readRecord, size_t minRecor
 }
 
 void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
+    readKind12Header(m, f, &host);
+    for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
+        readSection(
+            f, *list, [](FileText& t) { return readLineRecord(t); }, 13); // six "0\n" and "\n"
+        host.setGauge(kSectionGauge[0]);
+    }
+    readSection(
+        f, m.extraLines1F, [](FileText& t) { return readShortLineRecord(t); }, 10);
+    host.setGauge(kSectionGauge[3]);
+    for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
+        readSection(
+            f, *list, [](FileText& t) { return readBoxRecord(t); }, 10);
+        host.setGauge(kSectionGauge[4]);
+    }
+    for (int i = 0; i < 7; ++i) f.skipLine(); // seven closing lines, not used
+    finishKind12(host);
+}
+
+} // namespace
+
+void readerdetail::readKind12Header(DrawingModel& m, FileText& f, DrawingHost* host) {
+    const auto show = [host](AreaBox box, double value) {
+        if (host) showArea(*host, box, value);
+    };
     m.homeOriginX = f.readInteger();
     m.homeOriginY = f.readInteger();
     for (int i = 0; i < 4; ++i) f.readInteger(); // present, not used
@@ -123,43 +149,36 @@ void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
     m.gridPitchY = f.readReal();
     f.skipLine();
     m.areaF1 = f.readReal();
-    showArea(host, AreaBox::F1, m.areaF1);
+    show(AreaBox::F1, m.areaF1);
     m.areaF2 = f.readReal();
-    showArea(host, AreaBox::F2, m.areaF2);
+    show(AreaBox::F2, m.areaF2);
     m.areaF3 = f.readReal();
-    showArea(host, AreaBox::F3, m.areaF3);
+    show(AreaBox::F3, m.areaF3);
     m.kenLength = f.readReal();
+    show(AreaBox::Ken, m.kenLength);
+    show(AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
+}
+
+void readerdetail::showKind12Areas(const DrawingModel& m, DrawingHost& host) {
+    showArea(host, AreaBox::F1, m.areaF1);
+    showArea(host, AreaBox::F2, m.areaF2);
+    showArea(host, AreaBox::F3, m.areaF3);
     showArea(host, AreaBox::Ken, m.kenLength);
     showArea(host, AreaBox::Total, m.areaF1 + m.areaF2 + m.areaF3);
+}
 
-    for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
-        readSection(
-            f, *list, [](FileText& t) { return readLineRecord(t); }, 13); // six "0\n" and "\n"
-        host.setGauge(30);
-    }
-    readSection(
-        f, m.extraLines1F, [](FileText& t) { return readShortLineRecord(t); }, 10);
-    host.setGauge(40);
-    for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
-        readSection(
-            f, *list, [](FileText& t) { return readBoxRecord(t); }, 10);
-        host.setGauge(60);
-    }
-    for (int i = 0; i < 7; ++i) f.skipLine(); // seven closing lines, not used
-
+void readerdetail::finishKind12(DrawingHost& host) {
     host.renderDrawing();
     host.setGauge(0);
     host.setMessagePanel(QStringLiteral("読込完了.."));
 }
-
-} // namespace
 
 ReadResult readerdetail::readDrawingText(DrawingModel& model, DrawingHost& host, FileText& f) {
     const QByteArray header = f.readText();
     switch (headerKind(header.constData(), size_t(header.size()))) {
     case HeaderKind::Kind1:
     case HeaderKind::Kind2:
-        readKind12(model, host, f);
+        if (!readKind12InBulk(model, host, f)) readKind12(model, host, f);
         break;
     case HeaderKind::Kind3:
         readKind3(model, host, f);
@@ -184,6 +203,29 @@ struct FdCloser {
 
 } // namespace
 
+// A regular file of a size in this range is read into memory whole before its lines are
+// read, which lets a large drawing be read in bulk. Larger files are read in blocks, so a
+// hostile file of blank lines cannot take its size in memory.
+constexpr int64_t kWholeFileMin = int64_t(64) << 10;
+constexpr int64_t kWholeFileMax = int64_t(256) << 20;
+
+// Reads up to `size` bytes of `fd` into `data`; fewer when the file ends first. Raises
+// EInOutError when a read fails.
+size_t readUpTo(int fd, char* data, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, data + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            throw EInOutError(ioErrorText(error), error);
+        }
+        if (n == 0) break;
+        got += size_t(n);
+    }
+    return got;
+}
+
 ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path) {
     model.clearAll();
     const QByteArray name = QFile::encodeName(path);
@@ -192,6 +234,22 @@ ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString
     while (fd < 0 && errno == EINTR);
     if (fd < 0) throwOpenError(path, errno);
     const FdCloser closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kWholeFileMin &&
+        st.st_size <= kWholeFileMax) {
+        const auto size = size_t(st.st_size);
+        std::unique_ptr<char[]> data(new char[size + 1]);
+        const size_t got = readUpTo(fd, data.get(), size + 1);
+        if (got <= size) {
+            FileText f(data.get(), got);
+            return readDrawingText(model, host, f);
+        }
+        // The file grew while it was read: read it in blocks from its start.
+        if (::lseek(fd, 0, SEEK_SET) != 0) {
+            const int error = errno;
+            throw EInOutError(ioErrorText(error), error);
+        }
+    }
     FileText f(fd);
     return readDrawingText(model, host, f);
 }

@@ -19,6 +19,47 @@
 
 namespace tovera::readerdetail {
 
+// How many of the eight bytes of `w` (the first in the low byte) are decimal digits
+// before the first one that is not.
+inline int leadingDigits(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    // A byte is nonzero here unless it is '0'..'9' (no carries cross the bytes).
+    const uint64_t other = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
+                           (((w & (0x0F * kOnes)) + 0x06 * kOnes) & (0xF0 * kOnes));
+    const uint64_t high = (((other & (0x7F * kOnes)) + 0x7F * kOnes) | other) & (0x80 * kOnes);
+    return std::countr_zero(high) >> 3; // 64 >> 3 when all eight are digits
+}
+
+// The value of the first n (1 to 8) digit bytes of `w` (some value for other n).
+inline uint32_t digitsValue(uint64_t w, int n) {
+    // Leading zeros in front.
+    uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (unsigned(8 - n) & 7));
+    d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
+    d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
+    return uint32_t((d * 42949672960001ull) >> 32);
+}
+
+// A drawing repeats the same few texts (room and wall names) many times; equal texts
+// share one copy. A small table indexed by a hash of the bytes; a miss replaces the entry.
+// Not shared between threads.
+class TextTable {
+public:
+    QByteArray get(const char* b, const char* e) {
+        const size_t n = size_t(e - b);
+        uint64_t h = n * 0x9E3779B97F4A7C15ull;
+        for (const char* p = b; p < e; ++p)
+            h = (h ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
+        QByteArray& slot = slots_[(h >> 32) % kSlots];
+        if (size_t(slot.size()) != n || std::memcmp(slot.constData(), b, n) != 0)
+            slot = QByteArray(b, qsizetype(n));
+        return slot;
+    }
+
+private:
+    static constexpr size_t kSlots = 64;
+    QByteArray slots_[kSlots];
+};
+
 // A cursor over the bytes of a drawing file, read from an open file in large blocks or
 // taken from memory. Only LF ends a line (a CR before it is dropped with the line end); a
 // byte 26 ends the file wherever it stands. Read failures raise EInOutError.
@@ -38,6 +79,13 @@ public:
         const int64_t unread = fileSize_ - bytesRead_;
         return buffered + size_t(unread > 0 ? unread : 0);
     }
+
+    // For a cursor over memory: the next byte to read, the end of the bytes (before any
+    // byte 26), and moving on to `p`, which must lie between them.
+    const char* position() const { return p_; }
+    const char* limit() const { return end_; }
+    void moveTo(const char* p) { p_ = p; }
+    bool inMemory() const { return fd_ < 0; }
 
     // True once nothing is left to read.
     bool atEnd() { return p_ == end_ && !more(); }
@@ -194,46 +242,6 @@ private:
     // Texts up to this long are read the quick way (and shared when they repeat).
     static constexpr ptrdiff_t kShortText = 256;
 
-    // A drawing repeats the same few texts (room and wall names) many times; equal texts
-    // share one copy. A small table indexed by a hash of the bytes; a miss replaces the entry.
-    class TextTable {
-    public:
-        QByteArray get(const char* b, const char* e) {
-            const size_t n = size_t(e - b);
-            uint64_t h = n * 0x9E3779B97F4A7C15ull;
-            for (const char* p = b; p < e; ++p)
-                h = (h ^ static_cast<unsigned char>(*p)) * 0x100000001B3ull;
-            QByteArray& slot = slots_[(h >> 32) % kSlots];
-            if (size_t(slot.size()) != n || std::memcmp(slot.constData(), b, n) != 0)
-                slot = QByteArray(b, qsizetype(n));
-            return slot;
-        }
-
-    private:
-        static constexpr size_t kSlots = 64;
-        QByteArray slots_[kSlots];
-    };
-
-    // How many of the eight bytes of `w` (the first in the low byte) are decimal digits
-    // before the first one that is not.
-    static int leadingDigits(uint64_t w) {
-        constexpr uint64_t kOnes = 0x0101010101010101ull;
-        // A byte is nonzero here unless it is '0'..'9' (no carries cross the bytes).
-        const uint64_t other = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
-                               (((w & (0x0F * kOnes)) + 0x06 * kOnes) & (0xF0 * kOnes));
-        const uint64_t high = (((other & (0x7F * kOnes)) + 0x7F * kOnes) | other) & (0x80 * kOnes);
-        return std::countr_zero(high) >> 3; // 64 >> 3 when all eight are digits
-    }
-
-    // The value of the first n (1 to 8) digit bytes of `w` (some value for other n).
-    static uint32_t digitsValue(uint64_t w, int n) {
-        // Leading zeros in front.
-        uint64_t d = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (unsigned(8 - n) & 7));
-        d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
-        d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
-        return uint32_t((d * 42949672960001ull) >> 32);
-    }
-
     static bool blank(char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n';
     }
@@ -287,6 +295,27 @@ private:
 // Reads a drawing file from its first line into the model (the lists already emptied),
 // as readDrawingFile does after opening it.
 ReadResult readDrawingText(DrawingModel& model, DrawingHost& host, FileText& f);
+
+// Reads lines 2 to 14 of a drawing of header kind 1 or 2 (the header line has been read)
+// into the model: origins, grid pitches, areas. With a host, each area box is filled as
+// soon as its value is read. Raises EInOutError for a line that holds no number.
+void readKind12Header(DrawingModel& m, FileText& f, DrawingHost* host);
+// Fills the area boxes as readKind12Header does, after the header has been read.
+void showKind12Areas(const DrawingModel& m, DrawingHost& host);
+// The gauge position after each of the seven sections of kinds 1 and 2.
+inline constexpr int kSectionGauge[7] = {30, 30, 30, 40, 60, 60, 60};
+// The end of reading a drawing of kind 1 or 2: the redraw, the gauge back at 0 and the
+// message "読込完了..".
+void finishKind12(DrawingHost& host);
+
+// Reads the seven sections of a drawing of kind 1 or 2 held in memory, the cursor `f`
+// just after the header line, on two threads at once. Taken only for a large drawing
+// whose every section is whole and every record line in the common form (number lines:
+// an optional minus, one to eight digits, LF or CR LF); then the model and host get what
+// readKind12 gives them and true is returned. Otherwise false is returned with the model's
+// lists empty, nothing reported to the host and `f` unmoved, and the drawing must be read
+// line by line. Never raises for the file's contents.
+bool readKind12InBulk(DrawingModel& m, DrawingHost& host, const FileText& f);
 
 // Reads lines 2 to 11 of a drawing of header kind 3 (the header line has been read) into
 // the model, reporting to the host; ends with the redraw and the gauge at 100. Raises

@@ -1,4 +1,5 @@
 #include "bench.h"
+#include "platform/memory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,6 +42,8 @@ const Group kGroups[] = {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program and the command do.
+    tovera::keepFreedMemoryForReuse();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList names = QCoreApplication::arguments().mid(1);

@@ -2,8 +2,10 @@
 
 #include "app/application.h"
 #include "app/program.h"
+#include "platform/memory.h"
 
 int main(int argc, char** argv) {
+    tovera::keepFreedMemoryForReuse();
     tovera::TovApplication app(argc, argv);
     tovera::installJapaneseEnvironment(app);
     QStringList arguments = QCoreApplication::arguments();

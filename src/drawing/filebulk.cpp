@@ -1,17 +1,21 @@
 // Large drawings of kinds 1 and 2 held in memory, read in bulk: the seven sections are
-// laid out first by counting line ends, then each section's records are converted on two
-// threads at once, the first half of every section on one, the second half on the other.
+// laid out in chunks of records by counting line ends, and two threads convert the chunks
+// as they are laid out.
 // Every record line must have the common form; where one does not, the caller reads the
 // drawing line by line, which gives the same model for every file.
 
+#include "drawing/digitbatch.h"
 #include "drawing/filetext.h"
 #include "drawing/host.h"
 #include "platform/errors.h"
 
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
-#include <system_error>
 #include <thread>
 
 namespace tovera::readerdetail {
@@ -19,8 +23,10 @@ namespace {
 
 // Drawings shorter than this are read line by line: the lay-out pass would not pay.
 constexpr ptrdiff_t kBulkMinBytes = 64 << 10;
-// With fewer records than this in all, one thread converts them all.
-constexpr int64_t kTwoThreadsMinRecords = 20000;
+// Drawings shorter than this are converted on one thread.
+constexpr ptrdiff_t kTwoThreadsMinBytes = 512 << 10;
+// Records converted as one piece of work.
+constexpr size_t kChunkRecords = 8192;
 // Line ends are looked for this many bytes at a time.
 constexpr int kWindow = 64;
 
@@ -108,18 +114,7 @@ public:
 
     // The next LF, or null when there is none before `stop`.
     const char* next() {
-        while (bits_ == 0) {
-            block_ += kWindow;
-            if (block_ >= stop_) return nullptr;
-            if (readable_ - block_ >= kWindow) {
-                bits_ = lineFeeds(block_);
-            } else {
-                char tail[kWindow] = {};
-                std::memcpy(tail, block_, size_t(readable_ - block_));
-                bits_ = lineFeeds(tail);
-            }
-            if (stop_ - block_ < kWindow) bits_ &= (uint64_t(1) << (stop_ - block_)) - 1;
-        }
+        if (bits_ == 0 && !refill()) return nullptr;
         const char* lf = block_ + std::countr_zero(bits_);
         bits_ &= bits_ - 1;
         return lf;
@@ -130,41 +125,37 @@ private:
     const char* stop_;
     const char* readable_;
     uint64_t bits_ = 0;
+
+    // Moves on to the next block holding an LF before `stop`; false when there is none.
+    [[gnu::noinline]] bool refill() {
+        while (bits_ == 0) {
+            block_ += kWindow;
+            if (block_ >= stop_) return false;
+            if (readable_ - block_ >= kWindow) {
+                bits_ = lineFeeds(block_);
+            } else {
+                char tail[kWindow] = {};
+                std::memcpy(tail, block_, size_t(readable_ - block_));
+                bits_ = lineFeeds(tail);
+            }
+            if (stop_ - block_ < kWindow) bits_ &= (uint64_t(1) << (stop_ - block_)) - 1;
+        }
+        return true;
+    }
 };
 
-// The number line from `s` to its LF at `lf`, where the common form is an optional minus,
-// one to eight digits, and CR LF or LF. Any other form sets bits of `bad`, and the value is
-// then of no use. The 8 bytes before `s` must be readable.
-inline int32_t numberLine(const char* s, const char* lf, uint64_t& bad) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    // An empty line has its LF at s, and the byte before s is the previous line's LF.
-    const char* const digitsEnd = lf - (lf[-1] == '\r');
-    const bool negative = *s == '-';
-    const ptrdiff_t n = digitsEnd - (s + negative);
-    bad |= uint64_t(n - 1) >> 3; // nonzero unless 1 to 8 digits
-    const unsigned shift = 8 * (7 - (unsigned(n - 1) & 7));
-    const uint64_t keep = ~uint64_t(0) << shift; // the last n bytes
-    uint64_t w;
-    std::memcpy(&w, digitsEnd - 8, 8);
-    w &= keep;
-    // Every kept byte must be '0' to '9': its high half 3, its low half below 10.
-    bad |= ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes & keep)) |
-           (((w & (0x0F * kOnes)) + (0x06 * kOnes & keep)) & (0xF0 * kOnes));
-    uint64_t d = w & (0x0F * kOnes); // leading zeros in front
-    d = (d * 2561) >> 8 & 0x00FF00FF00FF00FFull;
-    d = (d * 6553601) >> 16 & 0x0000FFFF0000FFFFull;
-    const auto value = int32_t((d * 42949672960001ull) >> 32);
-    return negative ? -value : value;
-}
-
 // The end of the text of the line from `s` to its LF at `lf`: its first CR, or the LF.
-inline const char* textEnd(const char* s, const char* lf) {
-    const char* end = lf - (lf > s && lf[-1] == '\r');
-    if (end > s) {
-        if (const void* cr = std::memchr(s, '\r', size_t(end - s)))
-            end = static_cast<const char*>(cr);
+// Bytes up to `readable` may be looked at.
+inline const char* textEnd(const char* s, const char* lf, const char* readable) {
+#if defined(__SSE2__)
+    if (lf - s <= 16 && readable - s >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const auto crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+        return s + std::min<ptrdiff_t>(lf - s, std::countr_zero(crs | 0x10000u));
     }
-    return end;
+#endif
+    if (const void* cr = std::memchr(s, '\r', size_t(lf - s))) return static_cast<const char*>(cr);
+    return lf;
 }
 
 // Texts as TextTable keeps them, faster for the short texts of a drawing: up to 16 bytes
@@ -208,146 +199,225 @@ private:
     const QByteArray empty_ = QByteArray("", 0);
 };
 
-void store(TLine& line, const int32_t* v) {
-    line.x1 = v[0];
-    line.y1 = v[1];
-    line.x2 = v[2];
-    line.y2 = v[3];
-    line.color = uint32_t(v[4]);
-}
-
 enum class Layout { Line, ShortLine, Box };
 
 constexpr int linesOf(Layout layout) {
     return layout == Layout::Line ? 7 : 5;
 }
 
-// Records [first, first + count) of a section, from `p` up to exactly `stop`. False when a
-// line has another form or the records do not end at `stop`.
-bool convert(Layout layout, void* list, size_t first, size_t count, const char* p, const char* stop,
-             const char* readable, ShortTexts& texts) {
+// Records [first, first + count) of a section, from `p` up to exactly `stop`, into
+// `list`. False when a line has another form or the records do not end at `stop`.
+// The lines of a few dozen records are found first, then their numbers converted together,
+// then the records stored.
+template <Layout kLayout, class List>
+bool convert(List& list, size_t first, size_t count, const char* p, const char* stop,
+             const char* readable, ShortTexts& texts, DigitBatch& batch) {
+    constexpr int kNumbers = kLayout == Layout::Line ? 6 : 5;
+    constexpr size_t kRecords = DigitBatch::kCapacity / kNumbers;
     LineEnds ends(p, stop, readable);
+    const char *textBegins[kRecords], *textEnds[kRecords];
     uint64_t bad = 0;
-    int32_t v[6];
-    const int numbers = layout == Layout::Line ? 6 : 5;
-    for (size_t i = first; i < first + count; ++i) {
-        for (int k = 0; k < numbers; ++k) {
-            const char* lf = ends.next();
-            if (!lf) return false;
-            v[k] = numberLine(p, lf, bad);
-            p = lf + 1;
+    for (size_t i = first; i < first + count;) {
+        const size_t records = std::min(kRecords, first + count - i);
+        batch.size = 0;
+        for (size_t r = 0; r < records; ++r) {
+#pragma GCC unroll 6
+            for (int k = 0; k < kNumbers; ++k) {
+                const char* lf = ends.next();
+                if (!lf) return false;
+                batch.add(p, lf);
+                p = lf + 1;
+            }
+            if constexpr (kLayout == Layout::Line) {
+                const char* lf = ends.next();
+                if (!lf) return false;
+                textBegins[r] = p;
+                textEnds[r] = textEnd(p, lf, readable);
+                p = lf + 1;
+            }
         }
-        switch (layout) {
-        case Layout::Line: {
-            const char* lf = ends.next();
-            if (!lf) return false;
-            TLine& line = (*static_cast<LineList*>(list))[i];
-            store(line, v);
-            line.layer = v[5];
-            line.text = texts.get(p, textEnd(p, lf));
-            p = lf + 1;
-            break;
-        }
-        case Layout::ShortLine:
-            store((*static_cast<LineList*>(list))[i], v);
-            break;
-        case Layout::Box: {
-            TBox& box = (*static_cast<BoxList*>(list))[i];
-            box.left = v[0];
-            box.top = v[1];
-            box.right = v[2];
-            box.bottom = v[3];
-            box.color = uint32_t(v[4]);
-            break;
-        }
+        bad |= convertDigits(batch);
+        const int64_t* v = batch.value;
+        for (size_t r = 0; r < records; ++r, ++i, v += kNumbers) {
+            // The list was cleared some time ago: its lines are fetched ahead of the writes.
+            __builtin_prefetch(list.data() + std::min(i + 16, list.size() - 1), 1);
+            auto& element = list[i];
+            if constexpr (kLayout == Layout::Box) {
+                element.left = int32_t(v[0]);
+                element.top = int32_t(v[1]);
+                element.right = int32_t(v[2]);
+                element.bottom = int32_t(v[3]);
+            } else {
+                element.x1 = int32_t(v[0]);
+                element.y1 = int32_t(v[1]);
+                element.x2 = int32_t(v[2]);
+                element.y2 = int32_t(v[3]);
+            }
+            element.color = uint32_t(v[4]);
+            if constexpr (kLayout == Layout::Line) {
+                element.layer = int32_t(v[5]);
+                element.text = texts.get(textBegins[r], textEnds[r]);
+            }
         }
     }
     return bad == 0 && p == stop;
 }
 
-// A section as laid out: its records start at `begin`, the second half (from record
-// `half`) at `middle`, and they end at `end`.
-struct Section {
+// Records [first, first + count) of a section's list, from `begin` up to exactly `end`.
+struct Chunk {
     Layout layout;
     void* list;
-    size_t records = 0, half = 0;
-    const char *begin = nullptr, *middle = nullptr, *end = nullptr;
+    size_t first, count;
+    const char *begin, *end;
 };
 
-// Converts the first (`second` false) or second halves of all sections.
-bool convertHalves(const Section* sections, bool second, const char* readable) noexcept try {
-    ShortTexts texts(readable);
-    for (int s = 0; s < 7; ++s) {
-        const Section& x = sections[s];
-        const bool ok =
-            second ? convert(x.layout, x.list, x.half, x.records - x.half, x.middle, x.end,
-                             readable, texts)
-                   : convert(x.layout, x.list, 0, x.half, x.begin, x.middle, readable, texts);
-        if (!ok) return false;
+// Converts a chunk; false when a line has another form.
+bool convertChunk(const Chunk& c, const char* readable, ShortTexts& texts, DigitBatch& batch) {
+    switch (c.layout) {
+    case Layout::Line:
+        return convert<Layout::Line>(*static_cast<LineList*>(c.list), c.first, c.count, c.begin,
+                                     c.end, readable, texts, batch);
+    case Layout::ShortLine:
+        return convert<Layout::ShortLine>(*static_cast<LineList*>(c.list), c.first, c.count,
+                                          c.begin, c.end, readable, texts, batch);
+    case Layout::Box:
+        return convert<Layout::Box>(*static_cast<BoxList*>(c.list), c.first, c.count, c.begin,
+                                    c.end, readable, texts, batch);
     }
-    return true;
-} catch (...) {
-    return false; // out of memory: the line-by-line reading reports it
+    return false;
 }
+
+// The chunks of a drawing, laid out by one thread while others already convert those laid
+// out before: each thread takes the next chunk not yet taken, waiting while the lay-out is
+// behind.
+class ChunkQueue {
+public:
+    // Room for `capacity` chunks; more are refused.
+    explicit ChunkQueue(size_t capacity) { chunks_.reserve(capacity); }
+
+    // Adds a chunk, its list already of its full size; false when there is no room.
+    bool publish(const Chunk& c) {
+        if (chunks_.size() == chunks_.capacity()) return false;
+        chunks_.push_back(c); // never moves: the room was reserved
+        published_.store(chunks_.size(), std::memory_order_release);
+        return true;
+    }
+    // No more chunks come; with `failed`, none is to be converted any more.
+    void close(bool failed) {
+        if (failed) failed_.store(true, std::memory_order_relaxed);
+        closed_.store(true, std::memory_order_release);
+    }
+    bool failed() const { return failed_.load(std::memory_order_relaxed); }
+
+    // Takes and converts chunks until none is left or one fails.
+    void convertAll(const char* readable) noexcept {
+        try {
+            ShortTexts texts(readable);
+            DigitBatch batch;
+            for (;;) {
+                const size_t i = next_.fetch_add(1, std::memory_order_relaxed);
+                if (!waitFor(i)) return;
+                if (!convertChunk(chunks_.data()[i], readable, texts, batch)) {
+                    failed_.store(true, std::memory_order_relaxed);
+                    return;
+                }
+            }
+        } catch (...) {
+            failed_.store(true, std::memory_order_relaxed); // out of memory: reported line by line
+        }
+    }
+
+private:
+    // Waits until chunk i is published (true) or will never be, or a chunk failed (false).
+    bool waitFor(size_t i) const {
+        for (;;) {
+            if (failed()) return false;
+            if (i < published_.load(std::memory_order_acquire)) return true;
+            if (closed_.load(std::memory_order_acquire))
+                return i < published_.load(std::memory_order_acquire) && !failed();
+            std::this_thread::yield();
+        }
+    }
+
+    std::vector<Chunk> chunks_;
+    std::atomic<size_t> published_{0}, next_{0};
+    std::atomic<bool> closed_{false}, failed_{false};
+};
 
 template <class List> void makeRoom(List& list, size_t records) {
     list.clear();
+    list.reserve(records);
+    prepareLargeBlock(list.data(), records * sizeof(*list.data()));
     list.resize(records);
+}
+
+// Reads the header and lays out the seven sections into chunks. False when the file ends
+// within a section or a chunk finds no room; raises what the header's lines raise.
+bool layOut(DrawingModel& m, FileText& f, ChunkQueue& queue) {
+    const char* const readable = f.limit();
+    readKind12Header(m, f, nullptr);
+    const std::pair<Layout, void*> sections[7] = {
+        {Layout::Line, &m.lines1F}, {Layout::Line, &m.lines2F},
+        {Layout::Line, &m.lines3F}, {Layout::ShortLine, &m.extraLines1F},
+        {Layout::Box, &m.boxes1F},  {Layout::Box, &m.boxes2F},
+        {Layout::Box, &m.boxes3F}};
+    for (const auto& [layout, list] : sections) {
+        f.skipLine();
+        const auto records = size_t(std::max<int64_t>(int64_t(f.readInteger()) + 1, 0));
+        const uint64_t lines = uint64_t(linesOf(layout));
+        // A record takes at least 10 bytes: a larger count cannot be whole, and the list
+        // takes its size before the section's chunks are laid out.
+        if (records > size_t(readable - f.position()) / 10) return false;
+        if (layout == Layout::Box)
+            makeRoom(*static_cast<BoxList*>(list), records);
+        else
+            makeRoom(*static_cast<LineList*>(list), records);
+        const char* p = f.position();
+        for (size_t first = 0; first < records; first += kChunkRecords) {
+            const size_t count = std::min(kChunkRecords, records - first);
+            const char* const q = skipLines(p, readable, count * lines);
+            if (!q || !queue.publish({layout, list, first, count, p, q})) return false;
+            p = q;
+        }
+        const char* const end = p;
+        f.moveTo(end);
+    }
+    return true;
 }
 
 } // namespace
 
 bool readKind12InBulk(DrawingModel& m, DrawingHost& host, const FileText& text) {
-    if (!text.inMemory() || text.limit() - text.position() < kBulkMinBytes) return false;
+    const ptrdiff_t bytes = text.limit() - text.position();
+    if (!text.inMemory() || bytes < kBulkMinBytes) return false;
     FileText f = text;
-    const char* const readable = f.limit();
-    Section sections[7] = {{Layout::Line, &m.lines1F}, {Layout::Line, &m.lines2F},
-                           {Layout::Line, &m.lines3F}, {Layout::ShortLine, &m.extraLines1F},
-                           {Layout::Box, &m.boxes1F},  {Layout::Box, &m.boxes2F},
-                           {Layout::Box, &m.boxes3F}};
-    int64_t total = 0;
+    // A chunk takes at least 10 bytes a record; each section may end in a short one.
+    ChunkQueue queue(size_t(bytes) / (10 * kChunkRecords) + 8);
+    // The helper comes from a pool of one thread kept for a while between reads, as
+    // starting a thread costs more than a small drawing takes; when it is busy with
+    // another drawing, this one does without.
+    static QThreadPool helpers;
+    static const bool helpersReady = [] {
+        helpers.setMaxThreadCount(1);
+        return true;
+    }();
+    (void)helpersReady;
+    QSemaphore helperDone;
+    const bool helped =
+        bytes >= kTwoThreadsMinBytes && QThread::idealThreadCount() > 1 && helpers.tryStart([&] {
+            queue.convertAll(f.limit());
+            helperDone.release();
+        });
+    bool laidOut = false;
     try {
-        readKind12Header(m, f, nullptr);
-        for (Section& x : sections) {
-            f.skipLine();
-            const int64_t records = std::max<int64_t>(int64_t(f.readInteger()) + 1, 0);
-            const uint64_t lines = uint64_t(linesOf(x.layout));
-            x.records = size_t(records);
-            x.half = x.records / 2;
-            x.begin = f.position();
-            x.middle = skipLines(x.begin, readable, x.half * lines);
-            x.end =
-                x.middle ? skipLines(x.middle, readable, (x.records - x.half) * lines) : nullptr;
-            if (!x.end) return false; // the file ends within the section
-            f.moveTo(x.end);
-            total += records;
-        }
-    } catch (const Exception&) {
-        return false; // the line-by-line reading raises the error where it stands
+        laidOut = layOut(m, f, queue);
+    } catch (...) {
+        // The line-by-line reading raises the error where it stands.
     }
-    for (const Section& x : sections) {
-        if (x.layout == Layout::Box)
-            makeRoom(*static_cast<BoxList*>(x.list), x.records);
-        else
-            makeRoom(*static_cast<LineList*>(x.list), x.records);
-    }
-    bool first = false, second = false;
-    std::thread worker;
-    if (total >= kTwoThreadsMinRecords && std::thread::hardware_concurrency() > 1) {
-        try {
-            worker = std::thread([&] { second = convertHalves(sections, true, readable); });
-        } catch (const std::system_error&) {
-            // no thread to be had: one does it all
-        }
-    }
-    if (worker.joinable()) {
-        first = convertHalves(sections, false, readable);
-        worker.join();
-    } else {
-        first = convertHalves(sections, false, readable);
-        second = first && convertHalves(sections, true, readable);
-    }
-    if (!first || !second) {
+    queue.close(!laidOut);
+    if (laidOut) queue.convertAll(f.limit());
+    if (helped) helperDone.acquire();
+    if (!laidOut || queue.failed()) {
         m.clearAll();
         return false;
     }

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,26 +72,6 @@ inline TBox readBoxRecord(FileText& f) {
     return box;
 }
 
-// A large list is filled from start to end at once, within the room readSection gives it
-// (never more than the rest of the file can fill): its storage is asked for in large pages
-// where the system offers them and is mapped in one call, which saves a page fault per
-// 4 KB written.
-void prepareLargeList(const void* data, size_t bytes) {
-    constexpr size_t kLarge = size_t(1) << 20;
-    if (bytes < kLarge) return;
-    const auto at = [](uintptr_t v, uintptr_t unit) { return v & ~(unit - 1); };
-    const uintptr_t first = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t last = first + bytes;
-    constexpr uintptr_t kLargePage = uintptr_t(2) << 20, kPage = 4096;
-    const uintptr_t begin = at(first + kLargePage - 1, kLargePage), end = at(last, kLargePage);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-    const uintptr_t pageBegin = at(first + kPage - 1, kPage), pageEnd = at(last, kPage);
-    if (pageEnd > pageBegin)
-        ::madvise(reinterpret_cast<void*>(pageBegin), pageEnd - pageBegin, MADV_POPULATE_WRITE);
-#endif
-}
-
 // A section: one unused line, a count c, then c + 1 records (none when c < 0). Each
 // element is appended once its whole record has been read.
 // `minRecordBytes` is the fewest bytes a record can take while the file lasts; with it the
@@ -104,7 +83,7 @@ void readSection(FileText& f, List& list, ReadRecord readRecord, size_t minRecor
     if (records > 0)
         list.reserve(size_t(std::min<int64_t>(
             records, int64_t(f.remainingBound() / minRecordBytes) + kMaxZeroRecordsAfterEnd)));
-    prepareLargeList(list.data(), list.capacity() * sizeof(*list.data()));
+    prepareLargeBlock(list.data(), list.capacity() * sizeof(*list.data()));
     for (int64_t i = 0; i < records; ++i) {
         if (f.atEnd()) {
             // Every record left reads as zeros.
@@ -209,18 +188,22 @@ struct FdCloser {
 constexpr int64_t kWholeFileMin = int64_t(64) << 10;
 constexpr int64_t kWholeFileMax = int64_t(256) << 20;
 
-// Reads up to `size` bytes of `fd` into `data`; fewer when the file ends first. Raises
-// EInOutError when a read fails.
-size_t readUpTo(int fd, char* data, size_t size) {
+// Reads up to `size` bytes of `fd` into `data`, fewer when the file ends first, and stops
+// after a block holding a byte 26. Returns the bytes before the first byte 26, or all read.
+// Raises EInOutError when a read fails.
+size_t readUpToEnd(int fd, char* data, size_t size) {
+    constexpr size_t kBlock = size_t(1) << 20; // each block is searched while in the cache
     size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, data + got, size - got);
+        const ssize_t n = ::read(fd, data + got, std::min(kBlock, size - got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int error = errno;
             throw EInOutError(ioErrorText(error), error);
         }
         if (n == 0) break;
+        if (const void* eof = std::memchr(data + got, 26, size_t(n)))
+            return size_t(static_cast<const char*>(eof) - data);
         got += size_t(n);
     }
     return got;
@@ -239,9 +222,10 @@ ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString
         st.st_size <= kWholeFileMax) {
         const auto size = size_t(st.st_size);
         std::unique_ptr<char[]> data(new char[size + 1]);
-        const size_t got = readUpTo(fd, data.get(), size + 1);
+        prepareLargeBlock(data.get(), size + 1);
+        const size_t got = readUpToEnd(fd, data.get(), size + 1);
         if (got <= size) {
-            FileText f(data.get(), got);
+            auto f = FileText::withoutEndByte(data.get(), got);
             return readDrawingText(model, host, f);
         }
         // The file grew while it was read: read it in blocks from its start.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,12 @@ namespace tovera::readerdetail {
 
 FileText::FileText(const char* data, size_t size) : p_(data), end_(data + size), eof_(true) {
     if (const void* eof = std::memchr(data, 26, size)) end_ = static_cast<const char*>(eof);
+}
+
+FileText FileText::withoutEndByte(const char* data, size_t size) {
+    FileText f(data, 0);
+    f.end_ = data + size;
+    return f;
 }
 
 FileText::FileText(int fd, size_t blockSize) : fd_(fd), buffer_(std::max<size_t>(blockSize, 1)) {
@@ -83,6 +90,22 @@ void FileText::skipLine() {
         p_ = end_;
         if (!more()) return;
     }
+}
+
+void prepareLargeBlock(const void* data, size_t bytes) {
+    constexpr size_t kLarge = size_t(1) << 20;
+    if (bytes < kLarge) return;
+    const auto at = [](uintptr_t v, uintptr_t unit) { return v & ~(unit - 1); };
+    const uintptr_t first = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t last = first + bytes;
+    constexpr uintptr_t kLargePage = uintptr_t(2) << 20, kPage = 4096;
+    const uintptr_t begin = at(first + kLargePage - 1, kLargePage), end = at(last, kLargePage);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t pageBegin = at(first + kPage - 1, kPage), pageEnd = at(last, kPage);
+    if (pageEnd > pageBegin)
+        ::madvise(reinterpret_cast<void*>(pageBegin), pageEnd - pageBegin, MADV_POPULATE_WRITE);
+#endif
 }
 
 } // namespace tovera::readerdetail

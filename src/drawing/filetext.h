@@ -67,6 +67,8 @@ class FileText {
 public:
     // Over `size` bytes at `data` (not owned; they must outlive the cursor).
     FileText(const char* data, size_t size);
+    // The same over bytes already known to hold no byte 26.
+    static FileText withoutEndByte(const char* data, size_t size);
     // Over the open file `fd` (not owned, not closed), from its current position, read in
     // blocks of `blockSize` bytes (at least 1).
     explicit FileText(int fd, size_t blockSize = size_t(1) << 20);
@@ -291,6 +293,11 @@ private:
     int64_t bytesRead_ = 0; // from the file so far
     TextTable texts_;
 };
+
+// Prepares a large block of memory that is about to be written from start to end: its
+// storage is asked for in large pages where the system offers them and mapped in one call,
+// which saves a page fault per 4 KB written. Does nothing for a block under 1 MB.
+void prepareLargeBlock(const void* data, size_t bytes);
 
 // Reads a drawing file from its first line into the model (the lists already emptied),
 // as readDrawingFile does after opening it.

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "platform/memory.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -36,6 +37,7 @@ const char* const kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    tovera::keepFreedMemoryForReuse();
     // Standard error carries the command's own messages only; Qt's warnings about its
     // environment (runtime folder, fonts, platform) are not the user's concern here.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});

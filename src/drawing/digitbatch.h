@@ -17,16 +17,15 @@ struct DigitBatch {
     int64_t value[kCapacity];         // filled by convertDigits
     int size = 0;
 
-    // Adds the line from `s` to its LF at `lf` (not past kCapacity). The 8 bytes before `s`
-    // must be readable.
-    void add(const char* s, const char* lf) {
+    // Sets line i (below kCapacity) to the line from `s` to its LF at `lf`; `size` is set
+    // when the batch is full. The 8 bytes before `s` must be readable.
+    void add(int i, const char* s, const char* lf) {
         // An empty line has its LF at s, and the byte before s is the previous line's LF.
         const char* const end = lf - (lf[-1] == '\r');
         const bool negative = *s == '-';
-        digitsEnd[size] = end;
-        digits[size] = end - s - negative;
-        minus[size] = -int64_t(negative);
-        ++size;
+        digitsEnd[i] = end;
+        digits[i] = end - s - negative;
+        minus[i] = -int64_t(negative);
     }
 };
 

@@ -114,8 +114,10 @@ public:
 
     // The next LF, or null when there is none before `stop`.
     const char* next() {
-        if (bits_ == 0 && !refill()) return nullptr;
-        const char* lf = block_ + std::countr_zero(bits_);
+        if (bits_ == 0) [[unlikely]] {
+            if (!refill()) return nullptr;
+        }
+        const char* lf = block_ + size_t(std::countr_zero(bits_));
         bits_ &= bits_ - 1;
         return lf;
     }
@@ -127,7 +129,7 @@ private:
     uint64_t bits_ = 0;
 
     // Moves on to the next block holding an LF before `stop`; false when there is none.
-    [[gnu::noinline]] bool refill() {
+    bool refill() {
         while (bits_ == 0) {
             block_ += kWindow;
             if (block_ >= stop_) return false;
@@ -219,13 +221,13 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
     uint64_t bad = 0;
     for (size_t i = first; i < first + count;) {
         const size_t records = std::min(kRecords, first + count - i);
-        batch.size = 0;
+        int n = 0;
         for (size_t r = 0; r < records; ++r) {
 #pragma GCC unroll 6
             for (int k = 0; k < kNumbers; ++k) {
                 const char* lf = ends.next();
                 if (!lf) return false;
-                batch.add(p, lf);
+                batch.add(n++, p, lf);
                 p = lf + 1;
             }
             if constexpr (kLayout == Layout::Line) {
@@ -236,6 +238,7 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
                 p = lf + 1;
             }
         }
+        batch.size = n;
         bad |= convertDigits(batch);
         const int64_t* v = batch.value;
         for (size_t r = 0; r < records; ++r, ++i, v += kNumbers) {
@@ -394,8 +397,9 @@ bool readKind12InBulk(DrawingModel& m, DrawingHost& host, const FileText& text) 
     // A chunk takes at least 10 bytes a record; each section may end in a short one.
     ChunkQueue queue(size_t(bytes) / (10 * kChunkRecords) + 8);
     // The helper comes from a pool of one thread kept for a while between reads, as
-    // starting a thread costs more than a small drawing takes; when it is busy with
-    // another drawing, this one does without.
+    // starting a thread costs about as much as converting a tenth of a large drawing. When
+    // it is still busy with another drawing, this one's chunks are all converted here
+    // before the helper finds the queue empty.
     static QThreadPool helpers;
     static const bool helpersReady = [] {
         helpers.setMaxThreadCount(1);
@@ -403,11 +407,13 @@ bool readKind12InBulk(DrawingModel& m, DrawingHost& host, const FileText& text) 
     }();
     (void)helpersReady;
     QSemaphore helperDone;
-    const bool helped =
-        bytes >= kTwoThreadsMinBytes && QThread::idealThreadCount() > 1 && helpers.tryStart([&] {
+    const bool helped = bytes >= kTwoThreadsMinBytes && QThread::idealThreadCount() > 1;
+    if (helped) {
+        helpers.start([&] {
             queue.convertAll(f.limit());
             helperDone.release();
         });
+    }
     bool laidOut = false;
     try {
         laidOut = layOut(m, f, queue);

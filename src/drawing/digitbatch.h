@@ -11,22 +11,12 @@ namespace tovera::readerdetail {
 // optional minus, one to eight digits, and CR LF or LF.
 struct DigitBatch {
     static constexpr int kCapacity = 256;
-    const char* digitsEnd[kCapacity]; // just after each line's last digit
-    int64_t digits[kCapacity];        // how many bytes lie between the minus and digitsEnd
-    int64_t minus[kCapacity];         // -1 when a minus leads the line, else 0
-    int64_t value[kCapacity];         // filled by convertDigits
+    // Line i runs from start[i] to end[i], its LF or the CR just before its LF; the 8 bytes
+    // before start[i] must be readable.
+    const char* start[kCapacity];
+    const char* end[kCapacity];
+    int64_t value[kCapacity]; // filled by convertDigits
     int size = 0;
-
-    // Sets line i (below kCapacity) to the line from `s` to its LF at `lf`; `size` is set
-    // when the batch is full. The 8 bytes before `s` must be readable.
-    void add(int i, const char* s, const char* lf) {
-        // An empty line has its LF at s, and the byte before s is the previous line's LF.
-        const char* const end = lf - (lf[-1] == '\r');
-        const bool negative = *s == '-';
-        digitsEnd[i] = end;
-        digits[i] = end - s - negative;
-        minus[i] = -int64_t(negative);
-    }
 };
 
 // Converts the lines of `batch` into its `value`s. Returns nonzero when a line is not in

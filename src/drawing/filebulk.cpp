@@ -227,7 +227,10 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
             for (int k = 0; k < kNumbers; ++k) {
                 const char* lf = ends.next();
                 if (!lf) return false;
-                batch.add(n++, p, lf);
+                batch.start[n] = p;
+                // An empty line's LF follows the previous line's LF.
+                batch.end[n] = lf - (lf[-1] == '\r');
+                ++n;
                 p = lf + 1;
             }
             if constexpr (kLayout == Layout::Line) {

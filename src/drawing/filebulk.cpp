@@ -4,9 +4,9 @@
 // Every record line must have the common form; where one does not, the caller reads the
 // drawing line by line, which gives the same model for every file.
 
-#include "drawing/digitbatch.h"
 #include "drawing/filetext.h"
 #include "drawing/host.h"
+#include "drawing/linebatch.h"
 #include "platform/errors.h"
 
 #include <QSemaphore>
@@ -105,47 +105,6 @@ const char* skipLines(const char* p, const char* end, uint64_t lines) {
     return p;
 }
 
-// The LF bytes of [begin, stop) one after another, found 64 bytes at a time. Bytes up to
-// `readable` (at least `stop`) may be looked at.
-class LineEnds {
-public:
-    LineEnds(const char* begin, const char* stop, const char* readable)
-        : block_(begin - kWindow), stop_(stop), readable_(readable) {}
-
-    // The next LF, or null when there is none before `stop`.
-    const char* next() {
-        if (bits_ == 0) [[unlikely]] {
-            if (!refill()) return nullptr;
-        }
-        const char* lf = block_ + size_t(std::countr_zero(bits_));
-        bits_ &= bits_ - 1;
-        return lf;
-    }
-
-private:
-    const char* block_;
-    const char* stop_;
-    const char* readable_;
-    uint64_t bits_ = 0;
-
-    // Moves on to the next block holding an LF before `stop`; false when there is none.
-    bool refill() {
-        while (bits_ == 0) {
-            block_ += kWindow;
-            if (block_ >= stop_) return false;
-            if (readable_ - block_ >= kWindow) {
-                bits_ = lineFeeds(block_);
-            } else {
-                char tail[kWindow] = {};
-                std::memcpy(tail, block_, size_t(readable_ - block_));
-                bits_ = lineFeeds(tail);
-            }
-            if (stop_ - block_ < kWindow) bits_ &= (uint64_t(1) << (stop_ - block_)) - 1;
-        }
-        return true;
-    }
-};
-
 // The end of the text of the line from `s` to its LF at `lf`: its first CR, or the LF.
 // Bytes up to `readable` may be looked at.
 inline const char* textEnd(const char* s, const char* lf, const char* readable) {
@@ -213,38 +172,20 @@ constexpr int linesOf(Layout layout) {
 // then the records stored.
 template <Layout kLayout, class List>
 bool convert(List& list, size_t first, size_t count, const char* p, const char* stop,
-             const char* readable, ShortTexts& texts, DigitBatch& batch) {
-    constexpr int kNumbers = kLayout == Layout::Line ? 6 : 5;
-    constexpr size_t kRecords = DigitBatch::kCapacity / kNumbers;
-    LineEnds ends(p, stop, readable);
-    const char *textBegins[kRecords], *textEnds[kRecords];
+             const char* readable, ShortTexts& texts, LineBatch& batch) {
+    constexpr int kLines = kLayout == Layout::Line ? 7 : 5;
+    constexpr size_t kRecords = LineBatch::kCapacity / kLines;
+    LineFinder finder(p, stop, readable);
     uint64_t bad = 0;
+    batch.lf[0] = p - 1;
     for (size_t i = first; i < first + count;) {
         const size_t records = std::min(kRecords, first + count - i);
-        int n = 0;
-        for (size_t r = 0; r < records; ++r) {
-#pragma GCC unroll 6
-            for (int k = 0; k < kNumbers; ++k) {
-                const char* lf = ends.next();
-                if (!lf) return false;
-                batch.start[n] = p;
-                // An empty line's LF follows the previous line's LF.
-                batch.end[n] = lf - (lf[-1] == '\r');
-                ++n;
-                p = lf + 1;
-            }
-            if constexpr (kLayout == Layout::Line) {
-                const char* lf = ends.next();
-                if (!lf) return false;
-                textBegins[r] = p;
-                textEnds[r] = textEnd(p, lf, readable);
-                p = lf + 1;
-            }
-        }
-        batch.size = n;
-        bad |= convertDigits(batch);
+        const int lines = int(records) * kLines;
+        if (finder.fill(batch, lines) != lines) return false;
+        batch.size = lines;
+        bad |= convertNumbers(batch, kLayout == Layout::Line ? kLines : 0);
         const int64_t* v = batch.value;
-        for (size_t r = 0; r < records; ++r, ++i, v += kNumbers) {
+        for (size_t r = 0; r < records; ++r, ++i, v += kLines) {
             // The list was cleared some time ago: its lines are fetched ahead of the writes.
             __builtin_prefetch(list.data() + std::min(i + 16, list.size() - 1), 1);
             auto& element = list[i];
@@ -262,11 +203,14 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
             element.color = uint32_t(v[4]);
             if constexpr (kLayout == Layout::Line) {
                 element.layer = int32_t(v[5]);
-                element.text = texts.get(textBegins[r], textEnds[r]);
+                const size_t text = r * kLines + 6;
+                const char* const begin = batch.lf[text] + 1;
+                element.text = texts.get(begin, textEnd(begin, batch.lf[text + 1], readable));
             }
         }
+        batch.lf[0] = batch.lf[lines];
     }
-    return bad == 0 && p == stop;
+    return bad == 0 && batch.lf[0] + 1 == stop;
 }
 
 // Records [first, first + count) of a section's list, from `begin` up to exactly `end`.
@@ -278,7 +222,7 @@ struct Chunk {
 };
 
 // Converts a chunk; false when a line has another form.
-bool convertChunk(const Chunk& c, const char* readable, ShortTexts& texts, DigitBatch& batch) {
+bool convertChunk(const Chunk& c, const char* readable, ShortTexts& texts, LineBatch& batch) {
     switch (c.layout) {
     case Layout::Line:
         return convert<Layout::Line>(*static_cast<LineList*>(c.list), c.first, c.count, c.begin,
@@ -319,7 +263,7 @@ public:
     void convertAll(const char* readable) noexcept {
         try {
             ShortTexts texts(readable);
-            DigitBatch batch;
+            LineBatch batch;
             for (;;) {
                 const size_t i = next_.fetch_add(1, std::memory_order_relaxed);
                 if (!waitFor(i)) return;

@@ -5,13 +5,11 @@
 // drawing line by line, which gives the same model for every file.
 
 #include "drawing/filetext.h"
+#include "drawing/helper.h"
 #include "drawing/host.h"
 #include "drawing/linebatch.h"
 #include "platform/errors.h"
 
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -343,33 +341,21 @@ bool readKind12InBulk(DrawingModel& m, DrawingHost& host, const FileText& text) 
     FileText f = text;
     // A chunk takes at least 10 bytes a record; each section may end in a short one.
     ChunkQueue queue(size_t(bytes) / (10 * kChunkRecords) + 8);
-    // The helper comes from a pool of one thread kept for a while between reads, as
-    // starting a thread costs about as much as converting a tenth of a large drawing. When
-    // it is still busy with another drawing, this one's chunks are all converted here
-    // before the helper finds the queue empty.
-    static QThreadPool helpers;
-    static const bool helpersReady = [] {
-        helpers.setMaxThreadCount(1);
-        return true;
-    }();
-    (void)helpersReady;
-    QSemaphore helperDone;
-    const bool helped = bytes >= kTwoThreadsMinBytes && QThread::idealThreadCount() > 1;
-    if (helped) {
-        helpers.start([&] {
-            queue.convertAll(f.limit());
-            helperDone.release();
-        });
-    }
+    const char* const readable = f.limit();
     bool laidOut = false;
-    try {
-        laidOut = layOut(m, f, queue);
-    } catch (...) {
-        // The line-by-line reading raises the error where it stands.
-    }
-    queue.close(!laidOut);
-    if (laidOut) queue.convertAll(f.limit());
-    if (helped) helperDone.acquire();
+    const auto layOutAndConvert = [&] {
+        try {
+            laidOut = layOut(m, f, queue);
+        } catch (...) {
+            // The line-by-line reading raises the error where it stands.
+        }
+        queue.close(!laidOut);
+        if (laidOut) queue.convertAll(readable);
+    };
+    if (bytes >= kTwoThreadsMinBytes)
+        inParallel(layOutAndConvert, [&] { queue.convertAll(readable); });
+    else
+        layOutAndConvert();
     if (!laidOut || queue.failed()) {
         m.clearAll();
         return false;

@@ -2,6 +2,7 @@
 // comma-separated kind 3.
 
 #include "drawing/filetext.h"
+#include "drawing/helper.h"
 #include "drawing/host.h"
 #include "drawing/numbers.h"
 #include "drawing/readercommon.h"
@@ -188,25 +189,63 @@ struct FdCloser {
 constexpr int64_t kWholeFileMin = int64_t(64) << 10;
 constexpr int64_t kWholeFileMax = int64_t(256) << 20;
 
-// Reads up to `size` bytes of `fd` into `data`, fewer when the file ends first, and stops
-// after a block holding a byte 26. Returns the bytes before the first byte 26, or all read.
-// Raises EInOutError when a read fails.
-size_t readUpToEnd(int fd, char* data, size_t size) {
+// What reading a part of a file found.
+struct PartRead {
+    size_t got = 0;     // bytes read
+    ptrdiff_t eof = -1; // offset in the part of its first byte 26, if any
+    int error = 0;      // errno of a failed read
+};
+
+// Reads up to `size` bytes of `fd` from `offset` into `data`, stopping after a block that
+// holds a byte 26 or when the file ends.
+PartRead readPart(int fd, char* data, size_t offset, size_t size) noexcept {
     constexpr size_t kBlock = size_t(1) << 20; // each block is searched while in the cache
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, data + got, std::min(kBlock, size - got));
+    PartRead r;
+    while (r.got < size) {
+        const ssize_t n =
+            ::pread(fd, data + r.got, std::min(kBlock, size - r.got), off_t(offset + r.got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            const int error = errno;
-            throw EInOutError(ioErrorText(error), error);
+            r.error = errno;
+            break;
         }
         if (n == 0) break;
-        if (const void* eof = std::memchr(data + got, 26, size_t(n)))
-            return size_t(static_cast<const char*>(eof) - data);
-        got += size_t(n);
+        if (const void* eof = std::memchr(data + r.got, 26, size_t(n))) {
+            r.eof = static_cast<const char*>(eof) - data;
+            break;
+        }
+        r.got += size_t(n);
     }
-    return got;
+    return r;
+}
+
+// Reads the `size` bytes of the regular file `fd` into `data`, the two halves at once when
+// the file is large. Returns the bytes before the first byte 26, or all there are; -1 when
+// the file has grown beyond `size`. Raises EInOutError when a read fails.
+ptrdiff_t readWhole(int fd, char* data, size_t size) {
+    constexpr size_t kHalvesFrom = size_t(4) << 20;
+    const size_t middle = size >= kHalvesFrom ? size / 2 : size;
+    PartRead first, second;
+    if (middle < size) {
+        inParallel([&] { first = readPart(fd, data, 0, middle); },
+                   [&] { second = readPart(fd, data + middle, middle, size - middle); });
+    } else {
+        first = readPart(fd, data, 0, size);
+    }
+    const auto fail = [](int error) { throw EInOutError(ioErrorText(error), error); };
+    if (first.eof >= 0) return first.eof;
+    if (first.error) fail(first.error);
+    if (first.got < middle) return ptrdiff_t(first.got); // the file has shrunk
+    if (middle < size) {
+        if (second.eof >= 0) return ptrdiff_t(middle) + second.eof;
+        if (second.error) fail(second.error);
+        if (second.got < size - middle) return ptrdiff_t(middle + second.got);
+    }
+    char more;
+    const PartRead after = readPart(fd, &more, size, 1);
+    if (after.eof >= 0) return ptrdiff_t(size);
+    if (after.error) fail(after.error);
+    return after.got > 0 ? -1 : ptrdiff_t(size);
 }
 
 ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString& path) {
@@ -221,11 +260,11 @@ ReadResult readDrawingFile(DrawingModel& model, DrawingHost& host, const QString
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kWholeFileMin &&
         st.st_size <= kWholeFileMax) {
         const auto size = size_t(st.st_size);
-        std::unique_ptr<char[]> data(new char[size + 1]);
-        prepareLargeBlock(data.get(), size + 1);
-        const size_t got = readUpToEnd(fd, data.get(), size + 1);
-        if (got <= size) {
-            auto f = FileText::withoutEndByte(data.get(), got);
+        std::unique_ptr<char[]> data(new char[size]);
+        prepareLargeBlock(data.get(), size);
+        const ptrdiff_t got = readWhole(fd, data.get(), size);
+        if (got >= 0) {
+            auto f = FileText::withoutEndByte(data.get(), size_t(got));
             return readDrawingText(model, host, f);
         }
         // The file grew while it was read: read it in blocks from its start.

@@ -183,10 +183,10 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
         batch.size = lines;
         bad |= convertNumbers(batch, kLayout == Layout::Line ? kLines : 0);
         const int64_t* v = batch.value;
-        for (size_t r = 0; r < records; ++r, ++i, v += kLines) {
+        for (size_t r = 0; r < records; ++r, v += kLines) {
             // The list was cleared some time ago: its lines are fetched ahead of the writes.
-            __builtin_prefetch(list.data() + std::min(i + 16, list.size() - 1), 1);
-            auto& element = list[i];
+            __builtin_prefetch(list.data() + std::min(i + r + 16, list.size() - 1), 1);
+            auto& element = list[i + r];
             if constexpr (kLayout == Layout::Box) {
                 element.left = int32_t(v[0]);
                 element.top = int32_t(v[1]);
@@ -199,13 +199,18 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
                 element.y2 = int32_t(v[3]);
             }
             element.color = uint32_t(v[4]);
-            if constexpr (kLayout == Layout::Line) {
-                element.layer = int32_t(v[5]);
+            if constexpr (kLayout == Layout::Line) element.layer = int32_t(v[5]);
+        }
+        if constexpr (kLayout == Layout::Line) {
+            // The texts after the numbers: sharing a text counts a reference with an atomic
+            // operation, which waits for earlier writes, and those are done by now.
+            for (size_t r = 0; r < records; ++r) {
                 const size_t text = r * kLines + 6;
                 const char* const begin = batch.lf[text] + 1;
-                element.text = texts.get(begin, textEnd(begin, batch.lf[text + 1], readable));
+                list[i + r].text = texts.get(begin, textEnd(begin, batch.lf[text + 1], readable));
             }
         }
+        i += records;
         batch.lf[0] = batch.lf[lines];
     }
     return bad == 0 && batch.lf[0] + 1 == stop;

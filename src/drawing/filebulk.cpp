@@ -57,24 +57,6 @@ int bitCount(uint64_t v) {
 #endif
 }
 
-// How many LF bytes the 1024 bytes at `p` hold.
-uint64_t lineFeedsIn1k(const char* p) {
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    __m128i counts = _mm_setzero_si128(); // per byte, at most 64
-    for (int i = 0; i < 64; ++i) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, lf));
-    }
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    return uint64_t(_mm_cvtsi128_si64(sums)) + uint64_t(_mm_extract_epi16(sums, 4));
-#else
-    uint64_t n = 0;
-    for (int i = 0; i < 1024; ++i) n += p[i] == '\n';
-    return n;
-#endif
-}
-
 // The byte after the `lines`-th LF from `p`, or null when `end` comes first.
 const char* skipLines(const char* p, const char* end, uint64_t lines) {
     while (lines > 0 && end - p >= 1024) {

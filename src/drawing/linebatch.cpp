@@ -212,7 +212,46 @@ BlockLines blockLinesWay() {
     return blockLinesPortable;
 }
 
+uint64_t lineFeedsIn1kPortable(const char* p) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    __m128i counts = _mm_setzero_si128(); // per byte, at most 64
+    for (int i = 0; i < 64; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, lf));
+    }
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return uint64_t(_mm_cvtsi128_si64(sums)) + uint64_t(_mm_extract_epi16(sums, 4));
+#else
+    uint64_t n = 0;
+    for (int i = 0; i < 1024; ++i) n += p[i] == '\n';
+    return n;
+#endif
+}
+
+#ifdef TOVERA_VECTOR_CODE
+__attribute__((target("avx512f,avx512bw,popcnt"))) uint64_t lineFeedsIn1k512(const char* p) {
+    const __m512i lf = _mm512_set1_epi8('\n');
+    uint64_t n = 0;
+    for (int i = 0; i < 16; ++i)
+        n += uint64_t(
+            __builtin_popcountll(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + 64 * i), lf)));
+    return n;
+}
+#endif
+
 } // namespace
+
+uint64_t lineFeedsIn1k(const char* p) {
+#ifdef TOVERA_VECTOR_CODE
+    static const bool has512 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("popcnt");
+    }();
+    if (has512 && vectorsAllowed.load(std::memory_order_relaxed)) return lineFeedsIn1k512(p);
+#endif
+    return lineFeedsIn1kPortable(p);
+}
 
 uint64_t convertNumbers(LineBatch& b, int period) {
     uint64_t bad = 0;

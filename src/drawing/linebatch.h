@@ -51,6 +51,9 @@ private:
     int pending_ = 0, pendingAt_ = 0;
 };
 
+// How many LF bytes the 1024 bytes at `p` hold.
+uint64_t lineFeedsIn1k(const char* p);
+
 // Whether the vector instructions may be used where the processor has them (the default).
 // Tests turn them off to check the portable way against them.
 void allowVectorCode(bool allowed);

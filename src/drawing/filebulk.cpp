@@ -105,6 +105,9 @@ class ShortTexts {
 public:
     explicit ShortTexts(const char* readable) : readable_(readable) {}
 
+    // The empty text, as the line-by-line reading gives it (empty, not null).
+    const QByteArray& empty() const { return empty_; }
+
     QByteArray get(const char* b, const char* e) {
         const size_t n = size_t(e - b);
         if (n == 0) return empty_;
@@ -189,7 +192,11 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
             for (size_t r = 0; r < records; ++r) {
                 const size_t text = r * kLines + 6;
                 const char* const begin = batch.lf[text] + 1;
-                list[i + r].text = texts.get(begin, textEnd(begin, batch.lf[text + 1], readable));
+                const char* const lf = batch.lf[text + 1];
+                if (lf == begin || (lf == begin + 1 && *begin == '\r'))
+                    list[i + r].text = texts.empty(); // most lines have none
+                else
+                    list[i + r].text = texts.get(begin, textEnd(begin, lf, readable));
             }
         }
         i += records;

@@ -99,6 +99,12 @@ void prepareLargeBlock(const void* data, size_t bytes) {
     const uintptr_t first = reinterpret_cast<uintptr_t>(data);
     const uintptr_t last = first + bytes;
     constexpr uintptr_t kLargePage = uintptr_t(2) << 20, kPage = 4096;
+    // Memory freed and taken again is mapped already: going over its pages would cost more
+    // than it saves. Its last whole page tells (the first may hold the allocator's header).
+    unsigned char resident = 0;
+    if (::mincore(reinterpret_cast<void*>(at(last, kPage) - kPage), kPage, &resident) == 0 &&
+        (resident & 1))
+        return;
     const uintptr_t begin = at(first + kLargePage - 1, kLargePage), end = at(last, kLargePage);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE

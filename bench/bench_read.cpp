@@ -110,7 +110,8 @@ template <class F> double bestMs(int runs, F f) {
 // stored drawing does (readStoredBytes, which splits the lines as it reads).
 // read_stored_lines_mbps: the same through the list of lines (splitStoredLines +
 // readStoredDrawing), for comparison. cat_mbps: reading the file's bytes into memory, the ceiling.
-// Each is the best of five runs, each into a fresh model.
+// The file reader's figures are the best of nine runs, the others of five, each read into a
+// fresh model whose freeing is not timed.
 void benchRead() {
     const QString path = scratchDir() + QStringLiteral("/read_20mb.hbd");
     const QByteArray bytes = generateDrawing(20 * 1000 * 1000);

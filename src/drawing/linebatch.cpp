@@ -98,8 +98,10 @@ alignas(64) constexpr int8_t kIota[64] = {
 
 // As blockLinesPortable, the places gathered with 512-bit vectors. (GCC 12's widening
 // intrinsic reads an undefined vector it never uses; its warning is off here.)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) int
 blockLines512(const char* data, const char* base, uint64_t keep, bool& crBefore, const char** lf,
               const char** end) {
@@ -123,7 +125,9 @@ blockLines512(const char* data, const char* base, uint64_t keep, bool& crBefore,
     }
     return n;
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 // Lines [0, 4 * (size / 4)) four at a time, each in a 64-bit lane, as convertOne does. A
 // number line of more than 8 bytes (a minus and eight digits, or no number) is left to

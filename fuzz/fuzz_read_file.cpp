@@ -5,6 +5,7 @@
 #include "drawing/filetext.h"
 #include "drawing/readers.h"
 #include "drawing/recordinghost.h"
+#include "drawing_outcome.h"
 #include "platform/errors.h"
 
 #include <cstdint>
@@ -13,37 +14,9 @@
 #include <unistd.h>
 
 using namespace tovera;
-
-namespace {
-
-struct Outcome {
-    DrawingModel model;
-    RecordingDrawingHost host;
-    QString result;
-};
-
-template <class F> void run(Outcome& o, F read) {
-    try {
-        o.result = read(o.model, o.host) == ReadResult::Ok ? QStringLiteral("ok")
-                                                           : QStringLiteral("refused");
-    } catch (const Exception& e) {
-        o.result = e.message();
-        if (o.host.renderCount != 0) std::abort(); // nothing is redrawn after an error
-    }
-}
-
-bool same(const Outcome& a, const Outcome& b) {
-    const DrawingModel &x = a.model, &y = b.model;
-    return a.result == b.result && x.lines1F == y.lines1F && x.lines2F == y.lines2F &&
-           x.lines3F == y.lines3F && x.extraLines1F == y.extraLines1F && x.boxes1F == y.boxes1F &&
-           x.boxes2F == y.boxes2F && x.boxes3F == y.boxes3F && x.homeOriginX == y.homeOriginX &&
-           x.homeOriginY == y.homeOriginY && x.gridOriginX == y.gridOriginX &&
-           x.gridOriginY == y.gridOriginY && a.host.areaBoxes == b.host.areaBoxes &&
-           a.host.gauge == b.host.gauge && a.host.messagePanel == b.host.messagePanel &&
-           a.host.messages == b.host.messages;
-}
-
-} // namespace
+using tovera::fuzz::Outcome;
+using tovera::fuzz::run;
+using tovera::fuzz::same;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Outcome memory;

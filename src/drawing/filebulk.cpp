@@ -28,23 +28,6 @@ constexpr size_t kChunkRecords = 8192;
 // Line ends are looked for this many bytes at a time.
 constexpr int kWindow = 64;
 
-// Bit i set where byte i of the 64 bytes at `p` is LF.
-uint64_t lineFeeds(const char* p) {
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    uint64_t mask = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
-    }
-    return mask;
-#else
-    uint64_t mask = 0;
-    for (int i = 0; i < kWindow; ++i) mask |= uint64_t(p[i] == '\n') << i;
-    return mask;
-#endif
-}
-
 // How many bits of `v` are set.
 int bitCount(uint64_t v) {
 #if defined(__POPCNT__)

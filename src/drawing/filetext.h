@@ -39,6 +39,23 @@ inline uint32_t digitsValue(uint64_t w, int n) {
     return uint32_t((d * 42949672960001ull) >> 32);
 }
 
+// Bit i set where byte i of the 64 bytes at `p` is LF.
+inline uint64_t lineFeeds(const char* p) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= uint64_t(p[i] == '\n') << i;
+    return mask;
+#endif
+}
+
 // A drawing repeats the same few texts (room and wall names) many times; equal texts
 // share one copy. A small table indexed by a hash of the bytes; a miss replaces the entry.
 // Not shared between threads.
@@ -223,23 +240,6 @@ private:
     static constexpr ptrdiff_t kLookahead = 16;
     // Bytes a record read at once may span.
     static constexpr ptrdiff_t kWindow = 64;
-
-    // Bit i set where byte i of the kWindow bytes at `p` is LF.
-    static uint64_t lineFeeds(const char* p) {
-#if defined(__SSE2__)
-        const __m128i lf = _mm_set1_epi8('\n');
-        uint64_t mask = 0;
-        for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-            mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
-        }
-        return mask;
-#else
-        uint64_t mask = 0;
-        for (int i = 0; i < kWindow; ++i) mask |= uint64_t(p[i] == '\n') << i;
-        return mask;
-#endif
-    }
 
     // Texts up to this long are read the quick way (and shared when they repeat).
     static constexpr ptrdiff_t kShortText = 256;

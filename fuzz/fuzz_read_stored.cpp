@@ -17,7 +17,7 @@ namespace {
 using tovera::fuzz::Outcome;
 
 // As fuzz::run, and a read that succeeds leaves the grid at home and says "切替え".
-template <class F> void run(Outcome& o, F read) {
+template <class F> void runStored(Outcome& o, F read) {
     try {
         o.result = read(o.model, o.host) == ReadResult::Ok ? QStringLiteral("ok")
                                                            : QStringLiteral("refused");
@@ -38,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const QByteArray& line : lines)
         if (line.contains('\r') || line.contains('\n') || line.contains('\0')) std::abort();
     Outcome list, direct;
-    run(list, [&](DrawingModel& m, DrawingHost& h) { return readStoredDrawing(m, h, lines); });
-    run(direct, [&](DrawingModel& m, DrawingHost& h) { return readStoredBytes(m, h, bytes); });
+    runStored(list,
+              [&](DrawingModel& m, DrawingHost& h) { return readStoredDrawing(m, h, lines); });
+    runStored(direct,
+              [&](DrawingModel& m, DrawingHost& h) { return readStoredBytes(m, h, bytes); });
     const DrawingModel &x = list.model, &y = direct.model;
     if (list.result != direct.result || x.lines1F != y.lines1F || x.lines2F != y.lines2F ||
         x.lines3F != y.lines3F || x.extraLines1F != y.extraLines1F || x.boxes1F != y.boxes1F ||

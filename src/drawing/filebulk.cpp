@@ -154,20 +154,7 @@ bool convert(List& list, size_t first, size_t count, const char* p, const char* 
         for (size_t r = 0; r < records; ++r, v += kLines) {
             // The list was cleared some time ago: its lines are fetched ahead of the writes.
             __builtin_prefetch(list.data() + std::min(i + r + 16, list.size() - 1), 1);
-            auto& element = list[i + r];
-            if constexpr (kLayout == Layout::Box) {
-                element.left = int32_t(v[0]);
-                element.top = int32_t(v[1]);
-                element.right = int32_t(v[2]);
-                element.bottom = int32_t(v[3]);
-            } else {
-                element.x1 = int32_t(v[0]);
-                element.y1 = int32_t(v[1]);
-                element.x2 = int32_t(v[2]);
-                element.y2 = int32_t(v[3]);
-            }
-            element.color = uint32_t(v[4]);
-            if constexpr (kLayout == Layout::Line) element.layer = int32_t(v[5]);
+            setValues(list[i + r], v, kLayout == Layout::Line ? 6 : 5);
         }
         if constexpr (kLayout == Layout::Line) {
             // The texts after the numbers: sharing a text counts a reference with an atomic

@@ -28,49 +28,19 @@ using namespace readerdetail;
 // its count says: a truncated file must not turn a huge count into billions of records.
 constexpr int64_t kMaxZeroRecordsAfterEnd = 65536;
 
-// x1, y1, x2, y2 and color: a record of the short line section, and the start of a line.
-inline TLine readShortLineRecord(FileText& f) {
-    TLine line;
-    int32_t v[5];
-    if (!f.readRecordQuickly<5>(v, nullptr)) {
+// A record of `Numbers` number lines (5 for a short line or a box, 6 for a line), and for a
+// line a text line after them.
+template <class Element, int Numbers> inline Element readRecord(FileText& f) {
+    Element element;
+    QByteArray* text = nullptr;
+    if constexpr (Numbers == 6) text = &element.text;
+    int32_t v[Numbers];
+    if (!f.readRecordQuickly<Numbers>(v, text)) {
         for (int32_t& value : v) value = f.readInteger();
+        if (text) *text = f.readText();
     }
-    line.x1 = v[0];
-    line.y1 = v[1];
-    line.x2 = v[2];
-    line.y2 = v[3];
-    line.color = uint32_t(v[4]);
-    return line;
-}
-
-inline TLine readLineRecord(FileText& f) {
-    TLine line;
-    int32_t v[6];
-    if (!f.readRecordQuickly<6>(v, &line.text)) {
-        for (int32_t& value : v) value = f.readInteger();
-        line.text = f.readText();
-    }
-    line.x1 = v[0];
-    line.y1 = v[1];
-    line.x2 = v[2];
-    line.y2 = v[3];
-    line.color = uint32_t(v[4]);
-    line.layer = v[5];
-    return line;
-}
-
-inline TBox readBoxRecord(FileText& f) {
-    TBox box;
-    int32_t v[5];
-    if (!f.readRecordQuickly<5>(v, nullptr)) {
-        for (int32_t& value : v) value = f.readInteger();
-    }
-    box.left = v[0];
-    box.top = v[1];
-    box.right = v[2];
-    box.bottom = v[3];
-    box.color = uint32_t(v[4]);
-    return box;
+    setValues(element, v, Numbers);
+    return element;
 }
 
 // A section: one unused line, a count c, then c + 1 records (none when c < 0). Each
@@ -99,15 +69,16 @@ void readKind12(DrawingModel& m, DrawingHost& host, FileText& f) {
     readKind12Header(m, f, &host);
     for (LineList* list : {&m.lines1F, &m.lines2F, &m.lines3F}) {
         readSection(
-            f, *list, [](FileText& t) { return readLineRecord(t); }, 13); // six "0\n" and "\n"
+            f, *list, [](FileText& t) { return readRecord<TLine, 6>(t); },
+            13); // six "0\n" and "\n"
         host.setGauge(kSectionGauge[0]);
     }
     readSection(
-        f, m.extraLines1F, [](FileText& t) { return readShortLineRecord(t); }, 10);
+        f, m.extraLines1F, [](FileText& t) { return readRecord<TLine, 5>(t); }, 10);
     host.setGauge(kSectionGauge[3]);
     for (BoxList* list : {&m.boxes1F, &m.boxes2F, &m.boxes3F}) {
         readSection(
-            f, *list, [](FileText& t) { return readBoxRecord(t); }, 10);
+            f, *list, [](FileText& t) { return readRecord<TBox, 5>(t); }, 10);
         host.setGauge(kSectionGauge[4]);
     }
     for (int i = 0; i < 7; ++i) f.skipLine(); // seven closing lines, not used

@@ -39,21 +39,44 @@ inline uint32_t digitsValue(uint64_t w, int n) {
     return uint32_t((d * 42949672960001ull) >> 32);
 }
 
-// Bit i set where byte i of the 64 bytes at `p` is LF.
-inline uint64_t lineFeeds(const char* p) {
+// Bit i set where byte i of the 64 bytes at `p` is `c`.
+inline uint64_t bytesEqualTo(const char* p, char c) {
 #if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i wanted = _mm_set1_epi8(c);
     uint64_t mask = 0;
     for (int i = 0; i < 4; ++i) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
+        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted)))) << (16 * i);
     }
     return mask;
 #else
     uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i) mask |= uint64_t(p[i] == '\n') << i;
+    for (int i = 0; i < 64; ++i) mask |= uint64_t(p[i] == c) << i;
     return mask;
 #endif
+}
+
+// Bit i set where byte i of the 64 bytes at `p` is LF.
+inline uint64_t lineFeeds(const char* p) {
+    return bytesEqualTo(p, '\n');
+}
+
+// A record's values into a line (x1, y1, x2, y2, colour, and with six values the layer)
+// or a box (left, top, right, bottom, colour). `count` is 5 or 6.
+template <class V> void setValues(TLine& line, const V* v, int count) {
+    line.x1 = int32_t(v[0]);
+    line.y1 = int32_t(v[1]);
+    line.x2 = int32_t(v[2]);
+    line.y2 = int32_t(v[3]);
+    line.color = uint32_t(v[4]);
+    if (count > 5) line.layer = int32_t(v[5]);
+}
+template <class V> void setValues(TBox& box, const V* v, int) {
+    box.left = int32_t(v[0]);
+    box.top = int32_t(v[1]);
+    box.right = int32_t(v[2]);
+    box.bottom = int32_t(v[3]);
+    box.color = uint32_t(v[4]);
 }
 
 // A drawing repeats the same few texts (room and wall names) many times; equal texts

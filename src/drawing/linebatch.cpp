@@ -1,5 +1,7 @@
 #include "drawing/linebatch.h"
 
+#include "drawing/filetext.h"
+
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -44,26 +46,6 @@ bool isText(int j, int period) {
     return period > 0 && j % period == period - 1;
 }
 
-// Bits i set where byte i of the 64 bytes at `p` is LF, and where it is CR.
-void lineBytes(const char* p, uint64_t& lf, uint64_t& cr) {
-#if defined(__SSE2__)
-    lf = cr = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        lf |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))))
-              << (16 * i);
-        cr |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))))
-              << (16 * i);
-    }
-#else
-    lf = cr = 0;
-    for (int i = 0; i < 64; ++i) {
-        lf |= uint64_t(p[i] == '\n') << i;
-        cr |= uint64_t(p[i] == '\r') << i;
-    }
-#endif
-}
-
 // The lines ending in the 64 bytes at `data` (a copy of those at `base`, or the same),
 // LFs beyond `keep` not counted: each LF's place into lf[], where its digits would end into
 // end[]. `crBefore` tells whether the byte before the block is CR and is set for the next
@@ -73,9 +55,8 @@ using BlockLines = int (*)(const char* data, const char* base, uint64_t keep, bo
 
 int blockLinesPortable(const char* data, const char* base, uint64_t keep, bool& crBefore,
                        const char** lf, const char** end) {
-    uint64_t lfs, crs;
-    lineBytes(data, lfs, crs);
-    lfs &= keep;
+    uint64_t lfs = lineFeeds(data) & keep;
+    const uint64_t crs = bytesEqualTo(data, '\r');
     const uint64_t crThenLf = ((crs << 1) | uint64_t(crBefore)) & lfs;
     crBefore = (crs >> 63) != 0;
     int n = 0;

@@ -20,9 +20,9 @@ struct LineBatch {
 };
 
 // Converts lines [0, size) of `batch` into their values, as number lines, except that with
-// `period` above 0 (at most 8) line j is a text line and ignored when j % period == period - 1. The 8
-// bytes before each line must be readable. Returns nonzero when a number line is not in
-// the common form; the values are then of no use.
+// `period` above 0 (at most 8) line j is a text line and ignored when j % period == period - 1. The
+// 8 bytes before each line must be readable. Returns nonzero when a number line is not in the
+// common form; the values are then of no use.
 uint64_t convertNumbers(LineBatch& batch, int period);
 
 // The LF bytes of [begin, stop), looked for 64 bytes at a time. Bytes up to `readable` (at
